@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building and testing Hostwend needs on a Debian machine.
+# Idempotent: packages already present are left alone, and apt is only
+# asked when something is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ googletest libgtest-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  # 64-bit Wine only: 32-bit Linux programs cannot run on these machines.
+  wine wine64
+  xvfb imagemagick x11-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace hostwend::testing {
+
+// A test double of the operating system that behaves like the real one where
+// the logic depends on it: registry keys, types, sizes and handles; the profile
+// read's capacity rule; modal message boxes answered from a script.
+class FakePlatform : public Platform {
+public:
+    struct ShownBox {
+        std::wstring prompt;
+        int style;
+        std::wstring title;
+    };
+    struct RegValue {
+        std::uint32_t type;
+        std::vector<std::uint8_t> data;
+    };
+    static constexpr RegStatus kErrorFileNotFound = 2;
+    static constexpr RegStatus kErrorAccessDenied = 5;
+
+    // --- registry ---
+    void AddKey(const std::string& path);
+    void SetValue(const std::string& path, const std::string& name, std::uint32_t type,
+                  std::vector<std::uint8_t> data);
+    void SetString(const std::string& path, const std::string& name, const std::string& text);
+    void SetDword(const std::string& path, const std::string& name, std::uint32_t number);
+    std::optional<RegValue> Value(const std::string& path, const std::string& name) const;
+    bool KeyExists(const std::string& path) const;
+    std::size_t KeyCount() const { return keys_.size(); }
+    std::size_t ValueCount() const;
+    std::size_t OpenHandleCount() const { return openHandles_.size(); }
+    std::set<std::string> keysDeniedFullAccess;  // lower-case paths
+    std::set<std::string> valuesRefusingWrites;  // lower-case "path\\name"
+    std::vector<std::uint32_t> openAccessMasks;
+    std::vector<std::string> registryCalls;  // "open path", "query name", "set name", "close"
+
+    // --- profile file ---
+    void SetProfileEntry(const std::string& section, const std::string& key, const std::string& value);
+    std::string profileFilePath;  // reads of any other path see no file
+    bool dropTrailingBlanksOfDefault = false;
+    struct ProfileRead {
+        std::string section, key, defaultText, path;
+        std::uint32_t capacity;
+    };
+    std::vector<ProfileRead> profileReads;
+
+    // --- message boxes ---
+    std::vector<ShownBox> boxes;
+    std::vector<int> answers;  // consumed in order; kIdOk once they run out
+
+    // --- files, program, window ---
+    std::wstring programDirectory = L"C:\\Program Files\\Hostwend";
+    std::map<std::wstring, std::wstring> ordinaryFiles;  // full path -> name as stored
+    std::vector<std::wstring> fileTests;
+    int endProgramCalls = 0;
+    std::wstring caption = L"Hostwend 2.1 (Only for TARN 6.x)";
+    std::array<bool, 4> options{};
+    std::vector<OptionButton> optionReads;
+
+    int MessageBox(std::wstring_view prompt, int style, std::wstring_view title) override;
+    std::uint32_t GetPrivateProfileStringA(const std::string& section, const std::string& key,
+                                           const std::string& defaultText, char* buffer,
+                                           std::uint32_t capacity, const std::string& path) override;
+    RegStatus RegOpenKeyExA(RegKey root, const std::string& subKey, std::uint32_t options,
+                            std::uint32_t access, RegKey& opened) override;
+    RegStatus RegQueryValueExA(RegKey key, const std::string& valueName, std::uint32_t& type,
+                               std::uint32_t& size) override;
+    RegStatus RegSetValueExA(RegKey key, const std::string& valueName, std::uint32_t type,
+                             const std::uint8_t* data, std::uint32_t size) override;
+    RegStatus RegCloseKey(RegKey key) override;
+    std::wstring ProgramDirectory() override;
+    std::wstring FileTest(const std::wstring& path) override;
+    void EndProgram() override;
+    std::wstring MainWindowCaption() override;
+    bool IsOptionSet(OptionButton option) override;
+    std::string ToAnsi(std::wstring_view text) override;
+    std::wstring FromAnsi(std::string_view text) override;
+
+private:
+    struct OpenKey {
+        std::string path;
+        std::uint32_t access;
+    };
+    std::map<std::string, std::map<std::string, RegValue>> keys_;  // lower-case path / name
+    std::map<RegKey, OpenKey> openHandles_;
+    RegKey nextHandle_ = 0x1000;
+    std::map<std::string, std::map<std::string, std::string>> profile_;  // lower-case section / key
+};
+
+} // namespace hostwend::testing
