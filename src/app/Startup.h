@@ -1,1 +1,14 @@
 #pragma once
+
+#include "platform/Platform.h"
+#include "profile/ProfileState.h"
+
+namespace hostwend {
+
+inline constexpr std::wstring_view kProfileFileSuffix = L"\\HWD.ini";
+
+// Load handler of the main window: finds HWD.ini beside the program or ends it.
+void Form_Load(Platform& platform, ProfileState& state);
+void CmdClose_Click(Platform& platform);
+
+} // namespace hostwend

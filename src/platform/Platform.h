@@ -36,8 +36,8 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // Modal message box; returns the button that closed it (kIdOk, ...).
-    virtual int MessageBox(std::wstring_view prompt, int style, std::wstring_view title) = 0;
+    // Modal message box (MessageBox on Windows); returns the button that closed it (kIdOk, ...).
+    virtual int MsgBox(std::wstring_view prompt, int style, std::wstring_view title) = 0;
 
     // GetPrivateProfileStringA: copies at most capacity - 1 bytes plus a NUL
     // into buffer and returns the count copied, without the NUL.

@@ -71,7 +71,7 @@ void FakePlatform::SetProfileEntry(const std::string& section, const std::string
     profile_[Lower(section)][Lower(key)] = value;
 }
 
-int FakePlatform::MessageBox(std::wstring_view prompt, int style, std::wstring_view title)
+int FakePlatform::MsgBox(std::wstring_view prompt, int style, std::wstring_view title)
 {
     boxes.push_back({std::wstring(prompt), style, std::wstring(title)});
     if (answers.empty())

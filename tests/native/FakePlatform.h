@@ -68,7 +68,7 @@ public:
     std::array<bool, 4> options{};
     std::vector<OptionButton> optionReads;
 
-    int MessageBox(std::wstring_view prompt, int style, std::wstring_view title) override;
+    int MsgBox(std::wstring_view prompt, int style, std::wstring_view title) override;
     std::uint32_t GetPrivateProfileStringA(const std::string& section, const std::string& key,
                                            const std::string& defaultText, char* buffer,
                                            std::uint32_t capacity, const std::string& path) override;
