@@ -1,1 +1,100 @@
 #include "registry/UpdateRegValue.h"
+
+#include "registry/DwordText.h"
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace hostwend {
+namespace {
+
+constexpr std::wstring_view kKeyNotOpened = L"#ERROR :11#";
+constexpr std::wstring_view kValueNotFound = L"#ERROR :12#";
+constexpr std::wstring_view kWriteRefused = L"#ERROR :13#";
+constexpr std::wstring_view kUnsupportedType = L"#ERROR :14#";
+constexpr std::wstring_view kNotANumber = L"#ERROR :15#";
+
+// Closes the key on every way out of the updater.
+class OpenedKey {
+public:
+    OpenedKey(Platform& platform, RegKey key) noexcept : platform_(platform), key_(key) {}
+    OpenedKey(const OpenedKey&) = delete;
+    OpenedKey& operator=(const OpenedKey&) = delete;
+    ~OpenedKey() { platform_.RegCloseKey(key_); }
+    RegKey Get() const noexcept { return key_; }
+
+private:
+    Platform& platform_;
+    RegKey key_;
+};
+
+std::wstring_view TrimSpaces(std::wstring_view text) noexcept
+{
+    const auto first = text.find_first_not_of(L' ');
+    if (first == std::wstring_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(L' ') - first + 1);
+}
+
+std::vector<std::uint8_t> StringData(Platform& platform, std::wstring_view text)
+{
+    const std::string ansi = platform.ToAnsi(TrimSpaces(text));
+    std::vector<std::uint8_t> data(ansi.begin(), ansi.end());
+    data.push_back(0);  // the registry stores what it is given; the NUL is ours to add
+    return data;
+}
+
+std::optional<std::vector<std::uint8_t>> DwordData(std::wstring_view text)
+{
+    const auto number = ParseDwordText(text);
+    if (!number)
+        return std::nullopt;
+    const auto bits = static_cast<std::uint32_t>(*number);
+    return std::vector<std::uint8_t>{static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+                                     static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
+}
+
+} // namespace
+
+// Open, query the type, write once in that type, close. The key is opened with
+// full access in the 32-bit view, where the TARN client keeps its settings.
+// Nothing is created, deleted or retyped: a value that is missing or of another
+// type than text or number is reported, not repaired.
+std::wstring UpdateRegValue(Platform& platform, RegKey root, std::wstring_view keyPath,
+                            std::wstring_view valueName, std::wstring_view newValue)
+{
+    RegKey handle{};
+    if (platform.RegOpenKeyExA(root, platform.ToAnsi(keyPath), 0, kKeyAllAccess | kKeyWow64_32Key, handle) !=
+        kErrorSuccess)
+        return std::wstring(kKeyNotOpened);
+    const OpenedKey key(platform, handle);
+
+    const std::string name = platform.ToAnsi(valueName);
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    if (platform.RegQueryValueExA(key.Get(), name, type, size) != kErrorSuccess)
+        return std::wstring(kValueNotFound);
+
+    std::vector<std::uint8_t> data;
+    if (type == kRegSz) {
+        data = StringData(platform, newValue);
+    } else if (type == kRegDword) {
+        // Text that is not a number must not reach a number value as some
+        // default; the caller stops and tells the operator instead.
+        auto number = DwordData(newValue);
+        if (!number)
+            return std::wstring(kNotANumber);
+        data = std::move(*number);
+    } else {
+        return std::wstring(kUnsupportedType);
+    }
+
+    if (platform.RegSetValueExA(key.Get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())) !=
+        kErrorSuccess)
+        return std::wstring(kWriteRefused);
+    return {};
+}
+
+} // namespace hostwend
