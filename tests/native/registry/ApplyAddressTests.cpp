@@ -1,0 +1,154 @@
+#include "FakePlatform.h"
+#include "registry/ApplyAddress.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+
+namespace hostwend {
+namespace {
+
+using testing::FakePlatform;
+using Held = std::optional<FakePlatform::RegValue>;  // empty: no such value
+using Values = std::array<Held, 8>;  // by step
+const std::string kClientTcpIp = "SOFTWARE\\TARN\\TARN6\\TARN Manager\\Client TCP-IP";
+const std::string kBroadcast = kClientTcpIp + "\\BroadcastServer";
+const std::array<std::pair<std::string, std::string>, 8> kTargets{{
+    {kClientTcpIp, "Remote-Addr"}, {kClientTcpIp, "UDP-Remote-Addr"}, {kBroadcast, "BcastTCPAddress"},
+    {kBroadcast, "BcastUDPAddress"}, {kBroadcast, "BcastUDPPort"}, {kBroadcast, "DisableTCPBcast"},
+    {"SOFTWARE\\TARN\\TARN6\\TARN Client\\ODBC", "DataBase-IPAddress"},
+    {"SOFTWARE\\ODBC\\ODBC.INI\\TARN INT Database", "Server"},
+}};
+constexpr std::size_t kPortStep = 4, kVsatStep = 5;
+
+Held Sz(const std::string& text)
+{
+    std::vector<std::uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    return FakePlatform::RegValue{kRegSz, data};
+}
+Held Dword(std::uint8_t low) { return FakePlatform::RegValue{kRegDword, {low, 0, 0, 0}}; }
+Values With(Values values, std::size_t step, Held value) { return values[step] = std::move(value), values; }
+Values Without(Values values, std::size_t from, std::size_t to)
+{
+    std::fill(values.begin() + from, values.begin() + to, Held{});
+    return values;
+}
+
+const Values kOld{Sz("old"), Sz("old"), Sz("old"), Sz("old"), Dword(99), Dword(0), Sz("old"), Sz("old")};
+const Values kApplied{Sz("10.0.0.5:7777:0"), Sz("10.0.0.5:7777:0"), Sz("10.0.0.5"), Sz("239.255.255.255:10.0.0.5"),
+                      FakePlatform::RegValue{kRegDword, {0x61, 0x1E, 0, 0}}, Dword(1), Sz("10.0.0.5"), Sz("10.0.0.5")};
+
+struct Client : FakePlatform {
+    Client(const Values& values, bool vsat)
+    {
+        for (std::size_t i = 0; i < values.size(); ++i)
+            if (values[i])
+                SetValue(kTargets[i].first, kTargets[i].second, values[i]->type, values[i]->data);
+        options[static_cast<std::size_t>(OptionButton::OptVsat)] = vsat;
+        caption = L"Caption as it reads now";
+    }
+    void Expect(const Values& expected, std::size_t keys, std::size_t values) const
+    {
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            SCOPED_TRACE(kTargets[i].second);
+            auto value = Value(kTargets[i].first, kTargets[i].second);
+            ASSERT_EQ(value.has_value(), expected[i].has_value());
+            if (value) {
+                EXPECT_EQ(value->type, expected[i]->type);
+                EXPECT_EQ(value->data, expected[i]->data);
+            }
+        }
+        EXPECT_EQ(KeyCount(), keys);
+        EXPECT_EQ(ValueCount(), values);
+        EXPECT_EQ(OpenHandleCount(), 0u);
+        for (std::uint32_t mask : openAccessMasks)
+            EXPECT_EQ(mask, kKeyAllAccess | kKeyWow64_32Key);
+    }
+};
+
+TEST(ApplyAddress, WritesTheValuesInOrderDisableTcpBcastOnlyForVsat)
+{
+    const Values emptyAddress{Sz(":7777:0"), Sz(":7777:0"), Sz(""), Sz("239.255.255.255:"), kApplied[kPortStep],
+                              Dword(1), Sz(""), Sz("")};
+    const struct { const char* name; bool vsat; std::wstring address, port; Values before, after; } cases[] = {
+        {"vsat", true, L"10.0.0.5", L"7777", kOld, kApplied},
+        {"not vsat keeps a 1", false, L"10.0.0.5", L"7777", With(kOld, kVsatStep, Dword(1)), kApplied},
+        {"not vsat, no DisableTCPBcast", false, L"10.0.0.5", L"7777", With(kOld, kVsatStep, {}),
+         With(kApplied, kVsatStep, {})},
+        {"empty address", true, L"", L"7777", kOld, emptyAddress},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Client fake(c.before, c.vsat);
+        const auto keys = fake.KeyCount(), values = fake.ValueCount();
+
+        EXPECT_TRUE(ApplyAddress(fake, c.address, c.port));
+
+        EXPECT_TRUE(fake.boxes.empty());
+        fake.Expect(c.after, keys, values);
+        std::vector<std::string> writes, expected;
+        for (const auto& call : fake.registryCalls)
+            if (call.rfind("set ", 0) == 0)
+                writes.push_back(call.substr(4));
+        for (std::size_t i = 0; i < kTargets.size(); ++i)
+            if (i != kVsatStep || c.vsat)
+                expected.push_back(kTargets[i].second);
+        EXPECT_EQ(writes, expected);
+        EXPECT_EQ(fake.optionReads, std::vector<OptionButton>{OptionButton::OptVsat});
+    }
+}
+
+TEST(ApplyAddress, StopsAtTheFirstFailureWithThatStepsPrompt)
+{
+    const std::wstring twoOfTwo = L"Error occured while updating Bcast Address (2 of 2)";
+    const Held expandSz = FakePlatform::RegValue{2, {'%', 'X', '%', 0}};
+    const struct {
+        std::size_t step;  // from 0
+        Values before;
+        bool vsat;
+        std::wstring port, prompt;
+        std::string denied{}, refused{};  // lower-case key path, value path
+    } cases[] = {
+        {0, Without(kOld, 0, 6), true, L"7777", L"Error occured while updating - Remote Address"},
+        {1, Without(kOld, 1, 2), true, L"7777",
+         L"Error occured while updating - UDP Remote Address \r\n- Contact the Software Vendor"},
+        {2, Without(kOld, 2, 6), true, L"7777", L"Error occured while updating - Bcast Address (1 of 2) "},
+        {3, kOld, true, L"7777", twoOfTwo, "",
+         "software\\tarn\\tarn6\\tarn manager\\client tcp-ip\\broadcastserver\\bcastudpaddress"},
+        {4, With(kOld, 4, expandSz), true, L"7777", twoOfTwo},
+        {4, kOld, false, L"", twoOfTwo},
+        {5, Without(kOld, 5, 6), true, L"7777", twoOfTwo},
+        {6, kOld, true, L"7777",
+         L"Error occured while updating ODBC IPAddress under SOFTWARE\\TARN\\TARN6\\TARN Client\\ODBC",
+         "software\\tarn\\tarn6\\tarn client\\odbc"},
+        {7, Without(kOld, 7, 8), false, L"7777",
+         L"Error occured while updating ODBC IPAddress under \\SOFTWARE\\ODBC\\ODBC.INI\\TARN INT Database"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "step " << c.step + 1 << ", denied [" << c.denied << "], refused ["
+                                          << c.refused << "]");
+        Client fake(c.before, c.vsat);
+        fake.keysDeniedFullAccess = {c.denied};
+        fake.valuesRefusingWrites = {c.refused};
+        const auto keys = fake.KeyCount(), values = fake.ValueCount();
+
+        EXPECT_FALSE(ApplyAddress(fake, L"10.0.0.5", c.port));
+
+        ASSERT_EQ(fake.boxes.size(), 1u);
+        EXPECT_EQ(fake.boxes[0].prompt, c.prompt);
+        EXPECT_EQ(fake.boxes[0].style, kMbCritical);
+        EXPECT_EQ(fake.boxes[0].title, L"Caption as it reads now");
+        Values after = c.before;  // earlier steps keep their new data; the rest is untouched
+        for (std::size_t i = 0; i < c.step; ++i)
+            if (i != kVsatStep || c.vsat)
+                after[i] = kApplied[i];
+        fake.Expect(after, keys, values);
+        // The option is read only once its step is reached.
+        EXPECT_EQ(fake.optionReads.size(), c.step >= kVsatStep ? 1u : 0u);
+    }
+}
+
+} // namespace
+} // namespace hostwend
