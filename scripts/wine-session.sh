@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Runs one command with a Wine session of its own: the project's Wine prefix
+# (made on first use), a private Xvfb display unless one is given, and, at the
+# end, that Xvfb and the prefix's wineserver stopped by their own PIDs.
+#
+#   scripts/wine-session.sh COMMAND [ARGS...]
+#
+# WINEPREFIX defaults to build/wineprefix in the source tree. Set
+# HOSTWEND_KEEP_DISPLAY=1 to use the caller's $DISPLAY instead of an Xvfb.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=d}
+export WINEARCH=win64
+
+"$root/scripts/wine-prefix.sh" "$WINEPREFIX"
+
+xvfb_pid=
+cleanup() {
+  local rc=$?
+  # Only this prefix's wineserver: -k addresses the server of $WINEPREFIX.
+  wineserver -k 2>/dev/null || true
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  exit $rc
+}
+trap cleanup EXIT INT TERM
+
+if [ "${HOSTWEND_KEEP_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
+  # Xvfb picks a free display itself and writes its number to the pipe.
+  displayfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$displayfile" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
+    sleep 0.1
+  done
+  [ -s "$displayfile" ] || { echo "Xvfb gave no display within 10 s" >&2; exit 1; }
+  export DISPLAY=":$(tr -d '\n' < "$displayfile")"
+  rm -f "$displayfile"
+fi
+
+# One wineserver for the whole session, so each program started in it does
+# not pay for a new server and desktop.
+wineserver -p
+# Start the session's own services and desktop now, with their output going
+# nowhere: started by a test, they would hold CTest's output pipe open.
+timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+export HOSTWEND_WINE_SESSION=1
+set +e
+"$@"
+rc=$?
+set -e
+# Let the registry reach the disk before the server goes.
+timeout 20 wineserver -w 2>/dev/null || true
+exit $rc

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/win32/Win32Platform.h"
+#include "profile/ProfileState.h"
+
+#include <windows.h>
+
+namespace hostwend {
+
+// The program ends when its last top-level window has closed, whichever it is.
+class OpenWindows {
+public:
+    void Opened() { ++count_; }
+    void Closed()
+    {
+        if (--count_ == 0)
+            PostQuitMessage(0);
+    }
+
+private:
+    int count_ = 0;
+};
+
+// What the windows share for the whole run.
+struct AppContext {
+    HINSTANCE instance;
+    Win32Platform& platform;
+    ProfileState& Module1;
+    OpenWindows& windows;
+};
+
+} // namespace hostwend

@@ -1,0 +1,289 @@
+#include "ProgramUnderTest.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <stdexcept>
+#include <thread>
+
+namespace hostwend::driver {
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline)
+{
+    auto end = std::chrono::steady_clock::now() + deadline;
+    for (;;) {
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+std::wstring WindowText(HWND window)
+{
+    // WM_GETTEXT works across processes, where GetWindowText would not read a control's text.
+    auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    auto copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+std::wstring ClassName(HWND window)
+{
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::vector<HWND> Children(HWND parent)
+{
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+MessageBoxView ReadMessageBox(HWND box)
+{
+    MessageBoxView view;
+    view.window = box;
+    view.title = WindowText(box);
+    for (HWND child : Children(box)) {
+        std::wstring cls = ClassName(child);
+        LONG style = GetWindowLongW(child, GWL_STYLE);
+        int id = GetDlgCtrlID(child);
+        if (_wcsicmp(cls.c_str(), L"Button") == 0 && IsWindowVisible(child))
+            view.buttons.emplace_back(id, WindowText(child));
+        else if (_wcsicmp(cls.c_str(), L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON)
+            view.icon = child;
+        else if (_wcsicmp(cls.c_str(), L"Static") == 0 && id == 0xFFFF)
+            view.text = WindowText(child);
+    }
+    return view;
+}
+
+namespace {
+
+// The pixels of a screen area, or of an icon drawn on a given background.
+std::vector<COLORREF> Capture(HDC source, int x, int y, int width, int height)
+{
+    std::vector<COLORREF> pixels;
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column)
+            pixels.push_back(GetPixel(source, x + column, y + row));
+    return pixels;
+}
+
+std::vector<COLORREF> RenderIcon(LPCWSTR systemIcon, COLORREF background, int width, int height)
+{
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    HBRUSH brush = CreateSolidBrush(background);
+    RECT all{0, 0, width, height};
+    FillRect(memory, &all, brush);
+    DrawIconEx(memory, 0, 0, LoadIconW(nullptr, systemIcon), 0, 0, 0, nullptr, DI_NORMAL);
+    std::vector<COLORREF> pixels = Capture(memory, 0, 0, width, height);
+    SelectObject(memory, old);
+    DeleteObject(brush);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+std::size_t Difference(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b)
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        count += a[i] != b[i];
+    return count;
+}
+
+} // namespace
+
+bool ShowsSystemIcon(HWND iconControl, LPCWSTR systemIcon)
+{
+    if (!iconControl)
+        return false;
+    RECT rect{};
+    GetWindowRect(iconControl, &rect);
+    int width = std::min<int>(rect.right - rect.left, 32);
+    int height = std::min<int>(rect.bottom - rect.top, 32);
+    HDC screen = GetDC(nullptr);
+    std::vector<COLORREF> shown = Capture(screen, rect.left, rect.top, width, height);
+    ReleaseDC(nullptr, screen);
+    COLORREF background = shown.empty() ? RGB(255, 255, 255) : shown.front();
+
+    std::size_t expected = Difference(shown, RenderIcon(systemIcon, background, width, height));
+    const LPCWSTR others[] = {MAKEINTRESOURCEW(32513), MAKEINTRESOURCEW(32514), MAKEINTRESOURCEW(32515),
+                              MAKEINTRESOURCEW(32516)};  // hand, question, exclamation, asterisk
+    for (LPCWSTR other : others)
+        if (other != systemIcon && Difference(shown, RenderIcon(other, background, width, height)) <= expected)
+            return false;
+    return true;
+}
+
+namespace {
+
+std::wstring ProgramPath()
+{
+    const char* path = std::getenv("HOSTWEND_EXE");
+    if (!path)
+        throw std::runtime_error("HOSTWEND_EXE is not set");
+    std::wstring wide;
+    for (const char* c = path; *c; ++c)
+        wide.push_back(static_cast<wchar_t>(*c == '/' ? '\\' : *c));
+    return wide;
+}
+
+void RemoveTree(const std::wstring& directory)
+{
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring path = directory + L"\\" + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(directory.c_str());
+}
+
+} // namespace
+
+ProgramUnderTest::ProgramUnderTest()
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    static int counter = 0;
+    directory_ = std::wstring(temp) + L"hostwend-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(++counter);
+    RemoveTree(directory_);
+    if (!CreateDirectoryW(directory_.c_str(), nullptr))
+        throw std::runtime_error("cannot create the test directory");
+    if (!CopyFileW(ProgramPath().c_str(), (directory_ + L"\\hostwend.exe").c_str(), FALSE))
+        throw std::runtime_error("cannot copy hostwend.exe");
+}
+
+ProgramUnderTest::~ProgramUnderTest()
+{
+    if (process_.hProcess) {
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 99);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+    RemoveTree(directory_);
+}
+
+void WriteBytes(const std::wstring& path, const std::string& content)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot write a test file");
+    DWORD written = 0;
+    BOOL ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+    if (!ok || written != content.size())
+        throw std::runtime_error("cannot write a test file");
+}
+
+void ProgramUnderTest::WriteFile(const std::wstring& name, const std::string& content) const
+{
+    WriteBytes(directory_ + L"\\" + name, content);
+}
+
+void ProgramUnderTest::Start()
+{
+    std::wstring exe = directory_ + L"\\hostwend.exe";
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory_.c_str(),
+                        &startup, &process_))
+        throw std::runtime_error("cannot start hostwend.exe, error " + std::to_string(GetLastError()));
+}
+
+bool ProgramUnderTest::Running() const
+{
+    return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> ProgramUnderTest::WaitForExit(std::chrono::milliseconds deadline) const
+{
+    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+}
+
+std::vector<HWND> ProgramUnderTest::TopLevelWindows(const std::wstring& className) const
+{
+    struct Search {
+        DWORD processId;
+        const std::wstring* className;
+        std::vector<HWND> found;
+    } search{process_.dwProcessId, &className, {}};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s->processId && IsWindowVisible(window) &&
+                (s->className->empty() || ClassName(window) == *s->className))
+                s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND ProgramUnderTest::WaitForWindow(const std::wstring& className, std::chrono::milliseconds deadline) const
+{
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            auto windows = TopLevelWindows(className);
+            found = windows.empty() ? nullptr : windows.front();
+            return found != nullptr;
+        },
+        deadline);
+    return found;
+}
+
+HWND ProgramUnderTest::WaitForMessageBox(std::chrono::milliseconds deadline) const
+{
+    return WaitForWindow(L"#32770", deadline);
+}
+
+void Click(HWND button)
+{
+    // Posted, not sent: the click may open a modal box, which would block a send.
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+HWND ChildById(HWND parent, int id) { return GetDlgItem(parent, id); }
+
+HWND ChildByText(HWND parent, const std::wstring& text)
+{
+    for (HWND child : Children(parent))
+        if (WindowText(child) == text)
+            return child;
+    return nullptr;
+}
+
+} // namespace hostwend::driver

@@ -1,0 +1,152 @@
+#include "platform/win32/Win32Platform.h"
+#include "ProgramUnderTest.h"
+
+#include <gtest/gtest.h>
+
+
+namespace hostwend {
+namespace {
+
+// A scratch key in HKLM, removed from both registry views before and after each test.
+constexpr char kScratch[] = "SOFTWARE\\HostwendPlatformTest";
+
+class Win32PlatformRegistry : public ::testing::Test {
+protected:
+    void SetUp() override { Wipe(); }
+    void TearDown() override { Wipe(); }
+
+    static void Wipe()
+    {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kScratch);  // native view
+        HKEY software = nullptr;
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &software) ==
+            ERROR_SUCCESS) {
+            RegDeleteTreeA(software, "HostwendPlatformTest");
+            ::RegCloseKey(software);
+        }
+    }
+
+    static void Seed(REGSAM view, const char* name, DWORD type, const void* data, DWORD size)
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kScratch, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(::RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+        ::RegCloseKey(key);
+    }
+
+    Win32Platform platform;
+};
+
+TEST_F(Win32PlatformRegistry, ReachesThe32BitViewAndWritesBytesAsGiven)
+{
+    Seed(KEY_WOW64_32KEY, "Port", REG_DWORD, "\x01\x00\x00\x00", 4);
+
+    RegKey key = 0;
+    ASSERT_EQ(platform.RegOpenKeyExA(kHkeyLocalMachine, kScratch, 0, kKeyAllAccess | kKeyWow64_32Key, key),
+              kErrorSuccess);
+    std::uint32_t type = 0, size = 0;
+    EXPECT_EQ(platform.RegQueryValueExA(key, "Port", type, size), kErrorSuccess);
+    EXPECT_EQ(type, kRegDword);
+    EXPECT_EQ(size, 4u);
+    const std::uint8_t data[] = {0x61, 0x1E, 0x00, 0x00};
+    EXPECT_EQ(platform.RegSetValueExA(key, "Port", kRegDword, data, 4), kErrorSuccess);
+    EXPECT_NE(platform.RegQueryValueExA(key, "Absent", type, size), kErrorSuccess);
+    EXPECT_EQ(platform.RegCloseKey(key), kErrorSuccess);
+
+    HKEY check = nullptr;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kScratch, 0, KEY_READ | KEY_WOW64_32KEY, &check), ERROR_SUCCESS);
+    DWORD number = 0, numberSize = sizeof(number), numberType = 0;
+    EXPECT_EQ(::RegQueryValueExA(check, "Port", nullptr, &numberType, reinterpret_cast<BYTE*>(&number), &numberSize),
+              ERROR_SUCCESS);
+    ::RegCloseKey(check);
+    EXPECT_EQ(number, 7777u);
+}
+
+TEST_F(Win32PlatformRegistry, AKeyOnlyInThe64BitViewIsNotFoundAndNotTouched)
+{
+    Seed(KEY_WOW64_64KEY, "Server", REG_SZ, "keep", 5);
+
+    RegKey key = 0;
+    EXPECT_NE(platform.RegOpenKeyExA(kHkeyLocalMachine, kScratch, 0, kKeyAllAccess | kKeyWow64_32Key, key),
+              kErrorSuccess);
+
+    HKEY check = nullptr;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kScratch, 0, KEY_READ | KEY_WOW64_64KEY, &check), ERROR_SUCCESS);
+    char text[16] = {};
+    DWORD size = sizeof(text);
+    EXPECT_EQ(::RegQueryValueExA(check, "Server", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size),
+              ERROR_SUCCESS);
+    ::RegCloseKey(check);
+    EXPECT_STREQ(text, "keep");
+}
+
+class Win32PlatformFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        directory = std::wstring(temp) + L"hostwend-filetest-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(directory.c_str(), nullptr);
+    }
+    void TearDown() override
+    {
+        for (const wchar_t* name : {L"plain.ini", L"hidden.ini", L"system.ini", L"Mixed.INI"}) {
+            std::wstring path = directory + L"\\" + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        }
+        RemoveDirectoryW((directory + L"\\folder.ini").c_str());
+        RemoveDirectoryW(directory.c_str());
+    }
+    std::wstring Make(const wchar_t* name, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
+    {
+        std::wstring path = directory + L"\\" + name;
+        driver::WriteBytes(path, "x");
+        SetFileAttributesW(path.c_str(), attributes);
+        return path;
+    }
+
+    std::wstring directory;
+    Win32Platform platform;
+};
+
+TEST_F(Win32PlatformFiles, FileTestFindsOrdinaryFilesOnly)
+{
+    EXPECT_EQ(platform.FileTest(Make(L"plain.ini")), L"plain.ini");
+    EXPECT_EQ(platform.FileTest(Make(L"hidden.ini", FILE_ATTRIBUTE_HIDDEN)), L"");
+    EXPECT_EQ(platform.FileTest(Make(L"system.ini", FILE_ATTRIBUTE_SYSTEM)), L"");
+    EXPECT_EQ(platform.FileTest(Make(L"readonly.ini", FILE_ATTRIBUTE_READONLY)), L"readonly.ini");
+    SetFileAttributesW((directory + L"\\readonly.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW((directory + L"\\readonly.ini").c_str());
+    CreateDirectoryW((directory + L"\\folder.ini").c_str(), nullptr);
+    EXPECT_EQ(platform.FileTest(directory + L"\\folder.ini"), L"");
+    EXPECT_EQ(platform.FileTest(directory + L"\\absent.ini"), L"");
+    // The name comes back as stored, whatever case was asked for.
+    Make(L"Mixed.INI");
+    EXPECT_EQ(platform.FileTest(directory + L"\\mixed.ini"), L"Mixed.INI");
+}
+
+TEST(Win32PlatformProgram, ProgramDirectoryHoldsTheExecutable)
+{
+    Win32Platform platform;
+    std::wstring directory = platform.ProgramDirectory();
+    ASSERT_FALSE(directory.empty());
+    EXPECT_NE(directory.back(), L'\\');
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    EXPECT_EQ(std::wstring(self).rfind(directory + L"\\", 0), 0u);
+}
+
+TEST(Win32PlatformText, AnsiRoundTripOfPlainText)
+{
+    Win32Platform platform;
+    EXPECT_EQ(platform.ToAnsi(L"10.0.0.5:7777:0"), "10.0.0.5:7777:0");
+    EXPECT_EQ(platform.FromAnsi("SERVER1"), L"SERVER1");
+    EXPECT_EQ(platform.ToAnsi(L""), "");
+}
+
+} // namespace
+} // namespace hostwend
