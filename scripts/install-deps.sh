@@ -9,7 +9,9 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   # 64-bit Wine only: 32-bit Linux programs cannot run on these machines.
   wine wine64
-  xvfb imagemagick x11-utils
+  # Wine's own fonts (title-bar glyphs) and metric twins of Arial and Times New Roman.
+  fonts-wine fonts-liberation
+  xvfb imagemagick
 )
 
 missing=()

@@ -47,7 +47,12 @@ fi
 
 # One wineserver for the whole session, so each program started in it does
 # not pay for a new server and desktop.
-wineserver -p
+if ! wineserver -p 2>/dev/null; then
+  # A server of this prefix outlived an earlier command: replace it.
+  wineserver -k 2>/dev/null || true
+  timeout 20 wineserver -w 2>/dev/null || true
+  wineserver -p
+fi
 # Start the session's own services and desktop now, with their output going
 # nowhere: started by a test, they would hold CTest's output pipe open.
 timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true

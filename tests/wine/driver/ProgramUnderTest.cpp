@@ -176,6 +176,11 @@ ProgramUnderTest::ProgramUnderTest()
         throw std::runtime_error("cannot copy hostwend.exe");
 }
 
+ProgramUnderTest::ProgramUnderTest(const std::wstring& programDirectory)
+    : directory_(programDirectory), ownsDirectory_(false)
+{
+}
+
 ProgramUnderTest::~ProgramUnderTest()
 {
     if (process_.hProcess) {
@@ -186,7 +191,8 @@ ProgramUnderTest::~ProgramUnderTest()
         CloseHandle(process_.hProcess);
         CloseHandle(process_.hThread);
     }
-    RemoveTree(directory_);
+    if (ownsDirectory_)
+        RemoveTree(directory_);
 }
 
 void WriteBytes(const std::wstring& path, const std::string& content)
@@ -220,6 +226,11 @@ void ProgramUnderTest::Start()
 bool ProgramUnderTest::Running() const
 {
     return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void ProgramUnderTest::WaitForIdle(std::chrono::milliseconds deadline) const
+{
+    WaitForInputIdle(process_.hProcess, static_cast<DWORD>(deadline.count()));
 }
 
 std::optional<DWORD> ProgramUnderTest::WaitForExit(std::chrono::milliseconds deadline) const

@@ -41,7 +41,10 @@ bool ShowsSystemIcon(HWND iconControl, LPCWSTR systemIcon);
 // and the directory removed when the object goes.
 class ProgramUnderTest {
 public:
+    // A copy of HOSTWEND_EXE in a new directory of its own.
     ProgramUnderTest();
+    // The program where it lies, in a directory that is not ours to remove.
+    explicit ProgramUnderTest(const std::wstring& programDirectory);
     ~ProgramUnderTest();
     ProgramUnderTest(const ProgramUnderTest&) = delete;
     ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
@@ -51,6 +54,8 @@ public:
 
     void Start();
     bool Running() const;
+    // Waits until the program has handled all its input and painted.
+    void WaitForIdle(std::chrono::milliseconds deadline = 10s) const;
     // Exit code once the process has ended within the deadline.
     std::optional<DWORD> WaitForExit(std::chrono::milliseconds deadline = 10s) const;
 
@@ -62,6 +67,7 @@ public:
 
 private:
     std::wstring directory_;
+    bool ownsDirectory_ = true;
     PROCESS_INFORMATION process_{};
 };
 

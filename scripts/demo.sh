@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds hostwend.exe and starts it under Wine in a demo prefix that holds a
+# TARN 6.x client's registry settings, with a sample HWD.ini beside it.
+# With a display ($DISPLAY) the window appears there until you close it;
+# without one, a private Xvfb is used, a picture of the window is saved to
+# build/demo/screenshot.png, and everything started is stopped again.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+
+scripts/install-deps.sh
+cmake --preset windows-x64 >/dev/null
+cmake --build --preset windows-x64 --target hostwend snap
+
+demo=$root/build/demo
+export WINEPREFIX=$demo/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
+scripts/wine-prefix.sh "$WINEPREFIX"
+if [ ! -f "$demo/.seeded" ]; then
+  timeout 60 wine regedit /S "$(winepath -w res/demo/tarn-client.reg 2>/dev/null)"
+  timeout 60 wineserver -w
+  touch "$demo/.seeded"
+fi
+install_dir=$WINEPREFIX/drive_c/Hostwend
+mkdir -p "$install_dir"
+cp build/windows-x64/hostwend.exe res/demo/HWD.ini "$install_dir/"
+
+if [ -n "${DISPLAY:-}" ]; then
+  echo "Starting C:\\Hostwend\\hostwend.exe on $DISPLAY (prefix $WINEPREFIX)"
+  exec wine 'C:\Hostwend\hostwend.exe'
+fi
+
+shot=$demo/screenshot
+rm -f "$shot.bmp" "$shot.png"
+scripts/wine-session.sh wine build/windows-x64/tests/wine/snap.exe 'C:\Hostwend' "$(winepath -w "$shot.bmp" 2>/dev/null)"
+convert "$shot.bmp" "$shot.png"
+rm -f "$shot.bmp"
+echo "Screenshot: $shot.png"
