@@ -10,8 +10,10 @@ scripts/install-deps.sh
 
 for preset in linux windows-x64 windows-x86; do
   cmake --preset "$preset" -DHOSTWEND_WERROR=ON >/dev/null
-  cmake --build --preset "$preset"
 done
+cmake --build --preset linux
+cmake --build --preset windows-x64
+cmake --build --preset windows-x86 --target hostwend
 
 status=0
 ctest --preset linux 2>&1 | tee build/linux-ctest.log || status=1

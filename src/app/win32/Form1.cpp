@@ -1,5 +1,6 @@
 #include "app/win32/Form1.h"
 
+#include "app/ApplyCommand.h"
 #include "app/Startup.h"
 #include "app/win32/Layout.h"
 #include "app/win32/resource.h"
@@ -211,6 +212,9 @@ void Form1::OnCommand(int controlId, int notification)
         }
     }
     switch (controlId) {
+    case IDC_CMDAPPLY:
+        CmdApply_Click(app_.platform, app_.Module1);
+        break;
     case IDC_CMDCLOSE:
         CmdClose_Click(app_.platform);
         break;

@@ -242,24 +242,31 @@ std::optional<DWORD> ProgramUnderTest::WaitForExit(std::chrono::milliseconds dea
     return code;
 }
 
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    const std::wstring* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && IsWindowVisible(window) &&
+        (search->className->empty() || ClassName(window) == *search->className))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+} // namespace
+
 std::vector<HWND> ProgramUnderTest::TopLevelWindows(const std::wstring& className) const
 {
-    struct Search {
-        DWORD processId;
-        const std::wstring* className;
-        std::vector<HWND> found;
-    } search{process_.dwProcessId, &className, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->processId && IsWindowVisible(window) &&
-                (s->className->empty() || ClassName(window) == *s->className))
-                s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{process_.dwProcessId, &className, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

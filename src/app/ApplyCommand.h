@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "profile/ProfileState.h"
+
+namespace hostwend {
+
+// Click handler of CmdApply: confirm the chosen connection type, read its
+// address and the broadcast port from HWD.ini and apply them.
+void CmdApply_Click(Platform& platform, ProfileState& state);
+
+} // namespace hostwend
