@@ -6,10 +6,14 @@
 
 namespace hostwend {
 
+// Room for any sensible address or port; a read that fills it may have been
+// cut and is refused (see ProfileValueCheck.h).
+inline constexpr std::size_t kProfileBufferLength = 256;
+
 // The module-level state that start-up and every profile read share.
 struct ProfileState {
     std::wstring ProfilePath;
-    std::array<wchar_t, 13> ProfileBuffer{};
+    std::array<wchar_t, kProfileBufferLength> ProfileBuffer{};
     std::int16_t ProfileLength = 0;
 };
 

@@ -1,4 +1,5 @@
 #include "FakePlatform.h"
+#include "TarnClient.h"
 #include "registry/ApplyAddress.h"
 
 #include <gtest/gtest.h>
@@ -12,14 +13,7 @@ namespace {
 using testing::FakePlatform;
 using Held = std::optional<FakePlatform::RegValue>;  // empty: no such value
 using Values = std::array<Held, 8>;  // by step
-const std::string kClientTcpIp = "SOFTWARE\\TARN\\TARN6\\TARN Manager\\Client TCP-IP";
-const std::string kBroadcast = kClientTcpIp + "\\BroadcastServer";
-const std::array<std::pair<std::string, std::string>, 8> kTargets{{
-    {kClientTcpIp, "Remote-Addr"}, {kClientTcpIp, "UDP-Remote-Addr"}, {kBroadcast, "BcastTCPAddress"},
-    {kBroadcast, "BcastUDPAddress"}, {kBroadcast, "BcastUDPPort"}, {kBroadcast, "DisableTCPBcast"},
-    {"SOFTWARE\\TARN\\TARN6\\TARN Client\\ODBC", "DataBase-IPAddress"},
-    {"SOFTWARE\\ODBC\\ODBC.INI\\TARN INT Database", "Server"},
-}};
+const auto& kTargets = testing::kTarnValues;
 constexpr std::size_t kPortStep = 4, kVsatStep = 5;
 
 Held Sz(const std::string& text)

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace hostwend {
+
+// Why a value read from HWD.ini must not be applied, as the operator is told,
+// or "" when it may be. A blank value would overwrite working settings with
+// nothing; one that filled the read buffer may have been cut.
+[[nodiscard]] std::wstring ProfileValueRefusal(std::wstring_view key, std::wstring_view value,
+                                               std::int16_t profileLength);
+
+} // namespace hostwend

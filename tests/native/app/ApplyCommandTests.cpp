@@ -1,0 +1,180 @@
+#include "FakePlatform.h"
+#include "TarnClient.h"
+#include "app/ApplyCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace hostwend {
+namespace {
+
+using testing::FakePlatform;
+using testing::kTarnValues;
+
+constexpr wchar_t kCaption[] = L"Hostwend 2.1 (Only for TARN 6.x)";
+
+// A machine with an installed client (all eight values as text) and a profile.
+struct Machine {
+    Machine()
+    {
+        for (const auto& [path, name] : kTarnValues)
+            platform.SetString(path, name, "old");
+        state.ProfilePath = L"C:\\Hostwend\\HWD.ini";
+        platform.profileFilePath = "C:\\Hostwend\\HWD.ini";
+        platform.SetProfileEntry("SETUP", "BcastUDPPort", "7777");
+    }
+    void Choose(OptionButton option) { platform.options[static_cast<std::size_t>(option)] = true; }
+    std::string Written(std::size_t step) const
+    {
+        auto value = platform.Value(kTarnValues[step].first, kTarnValues[step].second);
+        return value ? std::string(value->data.begin(), value->data.end() - 1) : "<none>";
+    }
+    std::vector<std::string> KeysRead() const
+    {
+        std::vector<std::string> keys;
+        for (const auto& read : platform.profileReads)
+            keys.push_back(read.key);
+        return keys;
+    }
+
+    FakePlatform platform;
+    ProfileState state;
+};
+
+TEST(ApplyCommand, EachConnectionTypeConfirmsReadsItsKeyAppliesAndReports)
+{
+    struct Case {
+        OptionButton option;
+        const char* key;
+        const char* value;
+        std::wstring confirmation;
+        std::wstring report;
+    };
+    const Case cases[] = {
+        {OptionButton::OptLan, "LanAddress", "10.1.2.3",
+         L"You have selected Lan/Dialup Option, Click on 'Ok' to apply the Changes ",
+         L"Lan/Dial up IP address ( 10.1.2.3 ) applied."},
+        {OptionButton::OptVPN, "VPNAddress", "10.0.0.7",
+         L"You have selected VPN Option, Click on 'Ok' to apply the Changes ",
+         L"VPN IP address ( 10.0.0.7 ) applied. "},
+        {OptionButton::OptVsat, "VsatAddress", "192.168.100.200",
+         L"You have selected VSAT Option, Click on 'Ok' to apply the Changes ",
+         L"VSAT IP address ( 192.168.100.200 ) applied. "},
+        {OptionButton::OptOthers, "OthersAddress", "server1.example.net",
+         L"You have selected Others Option, Click on 'Ok' to apply the Changes ",
+         L"Other IP address ( SERVER1.EXAMPLE.NET ) applied. "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        Machine machine;
+        FakePlatform& platform = machine.platform;
+        machine.Choose(c.option);
+        platform.SetProfileEntry("SETUP", c.key, c.value);
+
+        CmdApply_Click(platform, machine.state);
+
+        ASSERT_EQ(platform.boxes.size(), 2u);
+        EXPECT_EQ(platform.boxes[0].prompt, c.confirmation);
+        EXPECT_EQ(platform.boxes[0].style, 65);
+        EXPECT_EQ(platform.boxes[0].title, kCaption);
+        EXPECT_EQ(platform.boxes[1].prompt, c.report);
+        EXPECT_EQ(platform.boxes[1].style, 64);
+        EXPECT_EQ(platform.boxes[1].title, L"Hostwend 2.0");
+        EXPECT_EQ(machine.KeysRead(), (std::vector<std::string>{c.key, "BcastUDPPort"}));
+        std::string upper = platform.ToAnsi(c.report.substr(c.report.find(L"( ") + 2, std::strlen(c.value)));
+        EXPECT_EQ(machine.Written(0), upper + ":7777:0");
+        EXPECT_EQ(machine.Written(7), upper);
+        EXPECT_EQ(machine.Written(5), c.option == OptionButton::OptVsat ? "1" : "old");
+    }
+}
+
+TEST(ApplyCommand, FirstSetOptionInOrderWins)
+{
+    Machine machine;
+    FakePlatform& platform = machine.platform;
+    machine.Choose(OptionButton::OptOthers);
+    machine.Choose(OptionButton::OptVPN);
+    platform.SetProfileEntry("SETUP", "VPNAddress", "10.0.0.7");
+    platform.SetProfileEntry("SETUP", "OthersAddress", "10.9.9.9");
+
+    CmdApply_Click(platform, machine.state);
+
+    EXPECT_EQ(machine.Written(2), "10.0.0.7");
+    EXPECT_EQ(platform.optionReads.front(), OptionButton::OptLan);
+}
+
+TEST(ApplyCommand, NothingHappensWithoutAChoiceOrAfterCancel)
+{
+    Machine machine;
+    FakePlatform& platform = machine.platform;
+    CmdApply_Click(platform, machine.state);
+    EXPECT_TRUE(platform.boxes.empty());
+
+    machine.Choose(OptionButton::OptLan);
+    platform.answers = {2};  // Cancel
+    CmdApply_Click(platform, machine.state);
+    EXPECT_EQ(platform.boxes.size(), 1u);
+    EXPECT_TRUE(platform.profileReads.empty());
+    EXPECT_TRUE(platform.registryCalls.empty());
+}
+
+TEST(ApplyCommand, RefusesBlankOrOverlongValuesBeforeWritingAnything)
+{
+    struct Case {
+        const char* address;  // nullptr: no LanAddress entry at all
+        const char* port;
+        std::wstring refusal;
+        std::vector<std::string> keysRead;
+    };
+    const std::vector<std::string> both{"LanAddress", "BcastUDPPort"};
+    const Case cases[] = {
+        {nullptr, "7777", L"LanAddress missing in HWD.ini", {"LanAddress"}},
+        {"   ", "7777", L"LanAddress missing in HWD.ini", {"LanAddress"}},
+        {"10.1.2.3", "", L"BcastUDPPort missing in HWD.ini", both},
+        {"10.1.2.3", " ", L"BcastUDPPort missing in HWD.ini", both},
+        {"1234567890123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890"
+         "1234567890123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890"
+         "1234567890123456789012345678901234567890123456789012345678901",
+         "7777", L"LanAddress in HWD.ini is too long", {"LanAddress"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.refusal);
+        Machine machine;
+        FakePlatform& platform = machine.platform;
+        machine.Choose(OptionButton::OptLan);
+        if (c.address)
+            platform.SetProfileEntry("SETUP", "LanAddress", c.address);
+        platform.SetProfileEntry("SETUP", "BcastUDPPort", c.port);
+
+        CmdApply_Click(platform, machine.state);
+
+        ASSERT_EQ(platform.boxes.size(), 2u);
+        EXPECT_EQ(platform.boxes[1].prompt, c.refusal);
+        EXPECT_EQ(platform.boxes[1].style, 16);
+        EXPECT_EQ(platform.boxes[1].title, kCaption);
+        EXPECT_EQ(machine.KeysRead(), c.keysRead);
+        EXPECT_TRUE(platform.registryCalls.empty()) << "something was written";
+    }
+}
+
+TEST(ApplyCommand, AFailedStepShowsOnlyItsOwnMessage)
+{
+    Machine machine;
+    FakePlatform& platform = machine.platform;
+    machine.Choose(OptionButton::OptLan);
+    platform.SetProfileEntry("SETUP", "LanAddress", "10.1.2.3");
+    // The client's database value has another type than text or number.
+    platform.SetValue(kTarnValues[6].first, kTarnValues[6].second, 2, {'x', 0});
+
+    CmdApply_Click(platform, machine.state);
+
+    ASSERT_EQ(platform.boxes.size(), 2u);
+    EXPECT_EQ(platform.boxes[1].prompt,
+              L"Error occured while updating ODBC IPAddress under SOFTWARE\\TARN\\TARN6\\TARN Client\\ODBC");
+    EXPECT_EQ(platform.boxes[1].style, 16);
+    EXPECT_EQ(machine.Written(0), "10.1.2.3:7777:0") << "earlier steps stay written";
+}
+
+} // namespace
+} // namespace hostwend
