@@ -6,6 +6,8 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ googletest libgtest-dev
+  # clang with its sanitizer and libFuzzer runtimes, for the fuzzing run.
+  clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   # 64-bit Wine only: 32-bit Linux programs cannot run on these machines.
   wine wine64
