@@ -22,7 +22,7 @@ if [ ! -f "$demo/.seeded" ]; then
 fi
 install_dir=$WINEPREFIX/drive_c/Hostwend
 mkdir -p "$install_dir"
-cp build/windows-x64/hostwend.exe res/demo/HWD.ini "$install_dir/"
+cp build/windows-x64/hostwend.exe res/HWD.ini "$install_dir/"
 
 if [ -n "${DISPLAY:-}" ]; then
   echo "Starting C:\\Hostwend\\hostwend.exe on $DISPLAY (prefix $WINEPREFIX)"
