@@ -1,0 +1,549 @@
+// Measures hostwend.exe against its floors and writes the results as a
+// Markdown table. Run under Wine by bench/run.sh, in a prefix that holds a
+// TARN client's registry values and an HWD.ini beside the program.
+//
+//   bench_runner.exe --hostwend EXE --floor EXE --out TABLE.md [--samples FILE.csv]
+//                    [--runs N] [--warmup N] [--apply-runs N] [--reg-runs N]
+//                    [--floor-class NAME]
+//
+// --apply-runs 0 leaves the Apply measurements out. --floor-class names the
+// window class to wait for in the floor program: with Hostwend.Form1 another
+// build of hostwend.exe can stand in as the floor, to compare two builds.
+//
+// Start-up: from just before CreateProcess until WaitForInputIdle has returned
+// and a visible top-level window of the expected class belongs to the process.
+// The peak working set is read from the same process at that moment.
+// Apply: the eight value updates of one Apply, three ways: ApplyAddress on the
+// real registry; the same 32 registry calls in a bare loop; eight reg.exe add.
+// Contenders take turns round by round; warm-up rounds are not recorded.
+#include "platform/win32/Win32Platform.h"
+#include "registry/ApplyAddress.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using hostwend::OptionButton;
+using hostwend::Platform;
+using hostwend::RegKey;
+using hostwend::RegStatus;
+using hostwend::Win32Platform;
+
+// ---------------------------------------------------------------- timing
+
+double Milliseconds()
+{
+    static const double ticksPerMs = [] {
+        LARGE_INTEGER frequency{};
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(frequency.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / ticksPerMs;
+}
+
+struct Summary {
+    std::size_t runs = 0;
+    double median = 0, min = 0, max = 0;
+};
+
+Summary Summarise(std::vector<double> samples)
+{
+    Summary s;
+    if (samples.empty())
+        return s;
+    std::sort(samples.begin(), samples.end());
+    s.runs = samples.size();
+    s.min = samples.front();
+    s.max = samples.back();
+    std::size_t mid = samples.size() / 2;
+    s.median = samples.size() % 2 ? samples[mid] : (samples[mid - 1] + samples[mid]) / 2;
+    return s;
+}
+
+// The median of the ratios of samples taken side by side, round by round.
+double PairedRatio(const std::vector<double>& contender, const std::vector<double>& floor)
+{
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < contender.size() && i < floor.size(); ++i)
+        if (floor[i] > 0)
+            ratios.push_back(contender[i] / floor[i]);
+    return Summarise(ratios).median;
+}
+
+[[noreturn]] void Fail(const std::string& what)
+{
+    throw std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        out.push_back(c < 128 ? static_cast<char>(c) : '?');
+    return out;
+}
+
+// ---------------------------------------------------------------- start-up
+
+// A process we started, ended by its own handle when we are done with it.
+class StartedProcess {
+public:
+    StartedProcess() = default;
+    StartedProcess(const StartedProcess&) = delete;
+    StartedProcess& operator=(const StartedProcess&) = delete;
+    ~StartedProcess()
+    {
+        if (!info.hProcess)
+            return;
+        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(info.hProcess, 0);
+            WaitForSingleObject(info.hProcess, 10000);
+        }
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    PROCESS_INFORMATION info{};
+};
+
+struct WindowSearch {
+    DWORD processId;
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window))
+        return TRUE;
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (std::wcscmp(name, search->className) != 0)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND VisibleWindow(DWORD processId, const wchar_t* className)
+{
+    WindowSearch search{processId, className, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+struct Launch {
+    double startupMs;
+    double peakWorkingSetKb;
+};
+
+constexpr DWORD kLaunchDeadlineMs = 30000;
+
+Launch StartAndWatch(const std::wstring& exe, const wchar_t* className)
+{
+    std::wstring directory = exe.substr(0, exe.find_last_of(L'\\'));
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    StartedProcess process;
+
+    double start = Milliseconds();
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(),
+                        &startup, &process.info))
+        Fail("cannot start " + Narrow(exe));
+    DWORD idle = WaitForInputIdle(process.info.hProcess, kLaunchDeadlineMs);
+    if (idle != 0)
+        Fail(Narrow(exe) + " did not become idle");
+    // Usually visible already; if not, look again every millisecond.
+    while (!VisibleWindow(process.info.dwProcessId, className)) {
+        if (Milliseconds() - start > kLaunchDeadlineMs)
+            Fail(Narrow(exe) + " showed no visible " + Narrow(className) + " window");
+        if (WaitForSingleObject(process.info.hProcess, 1) != WAIT_TIMEOUT)
+            Fail(Narrow(exe) + " ended before its window showed");
+    }
+    double shown = Milliseconds();
+
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    if (!GetProcessMemoryInfo(process.info.hProcess, &counters, sizeof(counters)))
+        Fail("cannot read the memory counters of " + Narrow(exe));
+    return {shown - start, static_cast<double>(counters.PeakWorkingSetSize) / 1024.0};
+}
+
+// ---------------------------------------------------------------- Apply
+
+// Win32Platform with message boxes that never block and the VSAT option set,
+// so that ApplyAddress takes all eight steps and only they are timed.
+class BenchPlatform final : public Platform {
+public:
+    int boxes = 0;
+
+    int MsgBox(std::wstring_view, int, std::wstring_view) override
+    {
+        ++boxes;
+        return hostwend::kIdOk;
+    }
+    std::uint32_t GetPrivateProfileStringA(const std::string& section, const std::string& key,
+                                           const std::string& defaultText, char* buffer, std::uint32_t capacity,
+                                           const std::string& path) override
+    {
+        return inner_.GetPrivateProfileStringA(section, key, defaultText, buffer, capacity, path);
+    }
+    RegStatus RegOpenKeyExA(RegKey root, const std::string& subKey, std::uint32_t options, std::uint32_t access,
+                            RegKey& opened) override
+    {
+        return inner_.RegOpenKeyExA(root, subKey, options, access, opened);
+    }
+    RegStatus RegQueryValueExA(RegKey key, const std::string& valueName, std::uint32_t& type,
+                               std::uint32_t& size) override
+    {
+        return inner_.RegQueryValueExA(key, valueName, type, size);
+    }
+    RegStatus RegSetValueExA(RegKey key, const std::string& valueName, std::uint32_t type,
+                             const std::uint8_t* data, std::uint32_t size) override
+    {
+        return inner_.RegSetValueExA(key, valueName, type, data, size);
+    }
+    RegStatus RegCloseKey(RegKey key) override { return inner_.RegCloseKey(key); }
+    std::wstring ProgramDirectory() override { return inner_.ProgramDirectory(); }
+    std::wstring FileTest(const std::wstring& path) override { return inner_.FileTest(path); }
+    void EndProgram() override { inner_.EndProgram(); }
+    std::wstring MainWindowCaption() override { return L"Hostwend"; }
+    bool IsOptionSet(OptionButton option) override { return option == OptionButton::OptVsat; }
+    std::string ToAnsi(std::wstring_view text) override { return inner_.ToAnsi(text); }
+    std::wstring FromAnsi(std::string_view text) override { return inner_.FromAnsi(text); }
+
+private:
+    Win32Platform inner_;
+};
+
+// The eight values, and what an Apply of an address and port writes to them.
+struct Update {
+    const char* key;
+    const char* name;
+    DWORD type;
+    std::string text;  // as reg.exe takes it; for REG_SZ also the bytes written
+};
+
+constexpr char kClientTcpIp[] = "SOFTWARE\\TARN\\TARN6\\TARN Manager\\Client TCP-IP";
+constexpr char kBroadcast[] = "SOFTWARE\\TARN\\TARN6\\TARN Manager\\Client TCP-IP\\BroadcastServer";
+constexpr char kClientOdbc[] = "SOFTWARE\\TARN\\TARN6\\TARN Client\\ODBC";
+constexpr char kOdbcSource[] = "SOFTWARE\\ODBC\\ODBC.INI\\TARN INT Database";
+
+std::vector<Update> UpdatesFor(const std::string& address, const std::string& port)
+{
+    return {
+        {kClientTcpIp, "Remote-Addr", REG_SZ, address + ":7777:0"},
+        {kClientTcpIp, "UDP-Remote-Addr", REG_SZ, address + ":7777:0"},
+        {kBroadcast, "BcastTCPAddress", REG_SZ, address},
+        {kBroadcast, "BcastUDPAddress", REG_SZ, "239.255.255.255:" + address},
+        {kBroadcast, "BcastUDPPort", REG_DWORD, port},
+        {kBroadcast, "DisableTCPBcast", REG_DWORD, "1"},
+        {kClientOdbc, "DataBase-IPAddress", REG_SZ, address},
+        {kOdbcSource, "Server", REG_SZ, address},
+    };
+}
+
+// The bytes RegSetValueEx is given, worked out before the clock starts.
+struct PreparedUpdate {
+    const char* key;
+    const char* name;
+    std::vector<BYTE> data;
+};
+
+std::vector<PreparedUpdate> Prepare(const std::vector<Update>& updates)
+{
+    std::vector<PreparedUpdate> prepared;
+    for (const Update& u : updates) {
+        PreparedUpdate p{u.key, u.name, {}};
+        if (u.type == REG_SZ) {
+            p.data.assign(u.text.begin(), u.text.end());
+            p.data.push_back(0);
+        } else {
+            DWORD number = std::strtoul(u.text.c_str(), nullptr, 10);
+            p.data.assign(reinterpret_cast<const BYTE*>(&number), reinterpret_cast<const BYTE*>(&number) + 4);
+        }
+        prepared.push_back(std::move(p));
+    }
+    return prepared;
+}
+
+double TimeApplyAddress(BenchPlatform& platform, const std::wstring& address, const std::wstring& port)
+{
+    double start = Milliseconds();
+    bool applied = hostwend::ApplyAddress(platform, address, port);
+    double elapsed = Milliseconds() - start;
+    if (!applied || platform.boxes != 0)
+        throw std::runtime_error("ApplyAddress failed: is the TARN client's registry seeded?");
+    return elapsed;
+}
+
+// The floor: open, query the type, write, close, for each value, and nothing else.
+double TimeBareLoop(const std::vector<PreparedUpdate>& updates)
+{
+    double start = Milliseconds();
+    for (const PreparedUpdate& u : updates) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, u.key, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
+            throw std::runtime_error(std::string("cannot open ") + u.key);
+        DWORD type = 0;
+        DWORD size = 0;
+        LSTATUS status = RegQueryValueExA(key, u.name, nullptr, &type, nullptr, &size);
+        if (status == ERROR_SUCCESS)
+            status = RegSetValueExA(key, u.name, 0, type, u.data.data(), static_cast<DWORD>(u.data.size()));
+        RegCloseKey(key);
+        if (status != ERROR_SUCCESS)
+            throw std::runtime_error(std::string("cannot update ") + u.name);
+    }
+    return Milliseconds() - start;
+}
+
+// What an administrator's script would do: one reg.exe add for each value.
+std::vector<std::wstring> RegExeCommands(const std::vector<Update>& updates)
+{
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    std::vector<std::wstring> commands;
+    for (const Update& u : updates) {
+        std::string line = std::string("\"") + Narrow(system) + "\\reg.exe\" add \"HKLM\\" + u.key + "\" /v " +
+                           u.name + (u.type == REG_SZ ? " /t REG_SZ" : " /t REG_DWORD") + " /d " + u.text +
+                           " /reg:32 /f";
+        commands.emplace_back(line.begin(), line.end());
+    }
+    return commands;
+}
+
+double TimeRegExe(const std::vector<std::wstring>& commands)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+    if (nul == INVALID_HANDLE_VALUE)
+        Fail("cannot open NUL");
+    double start = Milliseconds();
+    for (const std::wstring& command : commands) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+        StartedProcess reg;
+        std::wstring line = command;
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                            &startup, &reg.info)) {
+            CloseHandle(nul);
+            Fail("cannot start reg.exe");
+        }
+        DWORD code = 1;
+        if (WaitForSingleObject(reg.info.hProcess, 30000) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(reg.info.hProcess, &code) || code != 0) {
+            CloseHandle(nul);
+            throw std::runtime_error("reg.exe failed: " + Narrow(command));
+        }
+    }
+    double elapsed = Milliseconds() - start;
+    CloseHandle(nul);
+    return elapsed;
+}
+
+// ---------------------------------------------------------------- report
+
+struct Options {
+    std::wstring hostwend, floor, out, samples, floorClass = L"Hostwend.Floor";
+    int runs = 40, warmup = 3, applyRuns = 201, regRuns = 15;
+};
+
+Options Parse(int argc, wchar_t** argv)
+{
+    Options o;
+    for (int i = 1; i < argc; i += 2) {
+        std::wstring flag = argv[i];
+        if (i + 1 == argc)
+            throw std::runtime_error("no value after " + Narrow(flag));
+        std::wstring value = argv[i + 1];
+        if (flag == L"--hostwend") o.hostwend = value;
+        else if (flag == L"--floor") o.floor = value;
+        else if (flag == L"--out") o.out = value;
+        else if (flag == L"--samples") o.samples = value;
+        else if (flag == L"--floor-class") o.floorClass = value;
+        else if (flag == L"--runs") o.runs = std::max(1, _wtoi(value.c_str()));
+        else if (flag == L"--warmup") o.warmup = std::max(0, _wtoi(value.c_str()));
+        else if (flag == L"--apply-runs") o.applyRuns = std::max(0, _wtoi(value.c_str()));
+        else if (flag == L"--reg-runs") o.regRuns = std::max(1, _wtoi(value.c_str()));
+        else throw std::runtime_error("unknown option " + Narrow(flag));
+    }
+    if (o.hostwend.empty() || o.floor.empty() || o.out.empty())
+        throw std::runtime_error(
+            "usage: bench_runner --hostwend EXE --floor EXE --out TABLE.md [--samples FILE.csv] [--runs N] "
+            "[--warmup N] [--apply-runs N] [--reg-runs N] [--floor-class NAME]");
+    o.regRuns = std::min(o.regRuns, o.applyRuns);
+    return o;
+}
+
+std::string Format(const char* format, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof(text), format, value);
+    return text;
+}
+
+struct Row {
+    std::string measure, contender, unit;
+    Summary summary;
+    double ratio = 0, paired = 0;  // 0: no ratio to show
+    std::string target;            // as shown; limit 0 when there is nothing to meet
+    double limit = 0;
+};
+
+std::string Cell(double value, const std::string& unit)
+{
+    if (unit == "ms")
+        return Format(value < 10 ? "%.3f ms" : "%.1f ms", value);
+    if (unit == "KB")
+        return Format("%.0f KB", value);
+    return Format("%.0f", value) + " " + unit;
+}
+
+std::string Table(const std::vector<Row>& rows)
+{
+    std::string md =
+        "| Measure | Contender | Runs | Median | Min | Max | Ratio to floor (medians) | Ratio, paired | Target | Met |\n"
+        "|---|---|---:|---:|---:|---:|---:|---:|---|---|\n";
+    for (const Row& r : rows) {
+        const Summary& s = r.summary;
+        bool hasRatio = r.ratio > 0;
+        std::string met = r.limit <= 0 ? "" : ((hasRatio ? r.ratio : s.median) <= r.limit ? "yes" : "**no**");
+        md += "| " + r.measure + " | " + r.contender + " | " + std::to_string(s.runs) + " | " + Cell(s.median, r.unit) +
+              " | " + Cell(s.min, r.unit) + " | " + Cell(s.max, r.unit) + " | " +
+              (hasRatio ? Format("%.2f", r.ratio) : "") + " | " + (r.paired > 0 ? Format("%.2f", r.paired) : "") +
+              " | " + r.target + " | " + met + " |\n";
+    }
+    return md;
+}
+
+void WriteText(const std::wstring& path, const std::string& text)
+{
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (!file)
+        throw std::runtime_error("cannot write " + Narrow(path));
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
+double FileKb(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        Fail("cannot read the size of " + Narrow(path));
+    return static_cast<double>((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) / 1024.0;
+}
+
+int Run(const Options& o)
+{
+    std::map<std::string, std::vector<double>> samples;
+    auto keep = [&](bool record, const char* name, double value) {
+        if (record)
+            samples[name].push_back(value);
+    };
+
+    // Start-up and memory: hostwend.exe and the floor take turns.
+    for (int round = 0; round < o.warmup + o.runs; ++round) {
+        bool record = round >= o.warmup;
+        Launch program = StartAndWatch(o.hostwend, L"Hostwend.Form1");
+        Launch floor = StartAndWatch(o.floor, o.floorClass.c_str());
+        keep(record, "startup.hostwend", program.startupMs);
+        keep(record, "startup.floor", floor.startupMs);
+        keep(record, "memory.hostwend", program.peakWorkingSetKb);
+        keep(record, "memory.floor", floor.peakWorkingSetKb);
+        std::fprintf(stderr, "start-up %2d%s: hostwend %7.1f ms %6.0f KB, floor %7.1f ms %6.0f KB\n", round,
+                     record ? "" : " (warm-up)", program.startupMs, program.peakWorkingSetKb, floor.startupMs,
+                     floor.peakWorkingSetKb);
+    }
+
+    // Apply: two addresses in turn, so that every round really changes the
+    // values; in a round every contender writes the same ones.
+    const std::array<std::string, 2> addresses{"172.20.4.2", "10.8.0.1"};
+    const std::string port = "7777";
+    std::array<std::vector<PreparedUpdate>, 2> prepared;
+    std::array<std::vector<std::wstring>, 2> regCommands;
+    std::array<std::wstring, 2> wideAddresses;
+    for (std::size_t i = 0; i < 2; ++i) {
+        prepared[i] = Prepare(UpdatesFor(addresses[i], port));
+        regCommands[i] = RegExeCommands(UpdatesFor(addresses[i], port));
+        wideAddresses[i].assign(addresses[i].begin(), addresses[i].end());
+    }
+    const std::wstring widePort(port.begin(), port.end());
+    BenchPlatform platform;
+
+    for (int round = 0; o.applyRuns > 0 && round < o.warmup + o.applyRuns; ++round) {
+        bool record = round >= o.warmup;
+        int r = round - o.warmup;
+        std::size_t which = static_cast<std::size_t>(round) % 2;
+        keep(record, "apply.own", TimeApplyAddress(platform, wideAddresses[which], widePort));
+        keep(record, "apply.bare", TimeBareLoop(prepared[which]));
+        // reg.exe costs whole processes: fewer rounds, spread evenly over the run.
+        bool regRound = !record ? round == 0 : (r * o.regRuns) / o.applyRuns != ((r + 1) * o.regRuns) / o.applyRuns;
+        if (regRound) {
+            double regMs = TimeRegExe(regCommands[which]);
+            keep(record, "apply.regexe", regMs);
+            std::fprintf(stderr, "apply %3d%s: reg.exe x8 %.1f ms\n", round, record ? "" : " (warm-up)", regMs);
+        }
+    }
+
+    std::vector<Row> rows;
+    auto summary = [&](const char* name) { return Summarise(samples[name]); };
+    Summary startFloor = summary("startup.floor"), startOwn = summary("startup.hostwend");
+    rows.push_back({"Start-up", "floor_window.exe (floor)", "ms", startFloor, 0, 0, "", 0});
+    rows.push_back({"Start-up", "hostwend.exe", "ms", startOwn, startOwn.median / startFloor.median,
+                    PairedRatio(samples["startup.hostwend"], samples["startup.floor"]), "≤ 1.25 × floor", 1.25});
+    Summary bare = summary("apply.bare"), own = summary("apply.own"), reg = summary("apply.regexe");
+    if (o.applyRuns > 0) {
+        rows.push_back({"Apply (8 updates)", "32 registry calls, bare loop (floor)", "ms", bare, 0, 0, "", 0});
+        rows.push_back({"Apply (8 updates)", "ApplyAddress (the program's code path)", "ms", own, own.median / bare.median,
+                        PairedRatio(samples["apply.own"], samples["apply.bare"]), "≤ 1.2 × floor", 1.2});
+        rows.push_back({"Apply (8 updates)", "8 × reg.exe add", "ms", reg, reg.median / bare.median, 0,
+                        "for comparison", 0});
+    }
+    Summary memFloor = summary("memory.floor"), memOwn = summary("memory.hostwend");
+    rows.push_back({"Peak working set", "floor_window.exe (floor)", "KB", memFloor, 0, 0, "", 0});
+    rows.push_back({"Peak working set", "hostwend.exe", "KB", memOwn, memOwn.median / memFloor.median,
+                    PairedRatio(samples["memory.hostwend"], samples["memory.floor"]), "≤ 1.3 × floor", 1.3});
+    double ownKb = FileKb(o.hostwend), floorKb = FileKb(o.floor);
+    rows.push_back({"File size", "floor_window.exe", "KB", {1, floorKb, floorKb, floorKb}, 0, 0, "", 0});
+    rows.push_back({"File size", "hostwend.exe", "KB", {1, ownKb, ownKb, ownKb}, 0, 0, "≤ 300 KB", 300});
+    WriteText(o.out, Table(rows));
+
+    if (!o.samples.empty()) {
+        std::string csv = "series,index,value\n";
+        for (const auto& [name, values] : samples)
+            for (std::size_t i = 0; i < values.size(); ++i)
+                csv += name + "," + std::to_string(i) + "," + Format("%.4f", values[i]) + "\n";
+        WriteText(o.samples, csv);
+    }
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    try {
+        return Run(Parse(argc, argv));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_runner: %s\n", error.what());
+        return 1;
+    }
+}
