@@ -17,6 +17,11 @@ export WINEARCH=win64
 
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 
+# One session at a time per prefix: two would share one wineserver, desktop
+# and registry, and undo each other's seeding.
+exec 8>"$WINEPREFIX.session.lock"
+flock -w 900 8 || { echo "another Wine session holds $WINEPREFIX" >&2; exit 1; }
+
 xvfb_pid=
 cleanup() {
   local rc=$?
