@@ -38,7 +38,7 @@ trap cleanup EXIT INT TERM
 if [ "${HOSTWEND_KEEP_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
   # Xvfb picks a free display itself and writes its number to the pipe.
   displayfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 8>&- &
   xvfb_pid=$!
   for _ in $(seq 100); do
     [ -s "$displayfile" ] && break
@@ -52,15 +52,15 @@ fi
 
 # One wineserver for the whole session, so each program started in it does
 # not pay for a new server and desktop.
-if ! wineserver -p 2>/dev/null; then
+if ! wineserver -p 2>/dev/null 8>&-; then
   # A server of this prefix outlived an earlier command: replace it.
   wineserver -k 2>/dev/null || true
   timeout 20 wineserver -w 2>/dev/null || true
-  wineserver -p
+  wineserver -p 8>&-
 fi
 # Start the session's own services and desktop now, with their output going
 # nowhere: started by a test, they would hold CTest's output pipe open.
-timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 8>&- || true
 export HOSTWEND_WINE_SESSION=1
 set +e
 "$@"
