@@ -26,7 +26,9 @@ xvfb_pid=
 cleanup() {
   local rc=$?
   # Only this prefix's wineserver: -k addresses the server of $WINEPREFIX.
+  # It writes the registry to disk as it goes; -w waits until it has.
   wineserver -k 2>/dev/null || true
+  timeout 20 wineserver -w 2>/dev/null || true
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
@@ -66,6 +68,4 @@ set +e
 "$@"
 rc=$?
 set -e
-# Let the registry reach the disk before the server goes.
-timeout 20 wineserver -w 2>/dev/null || true
 exit $rc
