@@ -50,6 +50,36 @@ constexpr ControlSpec kControls[] = {
 // The four option buttons in the order the Apply command tests them.
 constexpr int kOptionIds[] = {IDC_OPTLAN, IDC_OPTVPN, IDC_OPTVSAT, IDC_OPTOTHERS};
 
+// What each picture box shows; Form1::pictures_ follows this order.
+struct PictureSource {
+    int controlId;
+    int resourceId;
+    bool jpeg;
+};
+constexpr PictureSource kPictures[] = {
+    {IDC_PICTURE4, IDI_IMAGE_A, false},
+    {IDC_PICTURE1, IDI_IMAGE_B, false},  // Lan / Dial-up
+    {IDC_PICTURE2, IDI_IMAGE_C, false},  // VPN
+    {IDC_PICTURE3, IDI_IMAGE_D, false},  // Others
+    {IDC_PICTURE5, IDR_IMAGE_E, true},   // VSAT
+};
+
+// Text colours of the frame caption and the option buttons, on the face colour.
+struct TextColour {
+    int controlId;
+    COLORREF colour;
+};
+constexpr TextColour kTextColours[] = {
+    {IDC_FRAME1, RGB(0, 0, 192)},
+    {IDC_OPTLAN, RGB(0, 0, 192)},
+    {IDC_OPTVPN, RGB(255, 0, 0)},
+    {IDC_OPTVSAT, RGB(0, 0, 0)},
+    {IDC_OPTOTHERS, RGB(0, 0, 0)},
+};
+constexpr COLORREF kText1Colour = RGB(255, 0, 0);
+constexpr COLORREF kText1Background = RGB(255, 255, 192);
+constexpr COLORREF kPictureBackground = RGB(192, 192, 192);
+
 struct ControlClass {
     const wchar_t* className;
     DWORD style;
@@ -64,9 +94,11 @@ ControlClass ClassOf(Kind kind)
     case Kind::DefaultButton:
         return {L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 0};
     case Kind::Picture:
-        return {L"STATIC", SS_NOTIFY | SS_OWNERDRAW, WS_EX_CLIENTEDGE};
+        // A flat one-pixel border: inside it every 32x32 icon shows whole.
+        return {L"STATIC", SS_OWNERDRAW | WS_BORDER, 0};
     case Kind::Text:
-        return {L"EDIT", WS_TABSTOP | ES_MULTILINE | ES_LEFT, WS_EX_CLIENTEDGE};
+        // Enter starts a new line in it, as in any multi-line text box.
+        return {L"EDIT", WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_LEFT, WS_EX_CLIENTEDGE};
     case Kind::Frame:
         return {L"BUTTON", BS_GROUPBOX, 0};
     case Kind::Option:
@@ -87,9 +119,10 @@ std::unique_ptr<Form1> Form1::Create(AppContext& app)
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = app.instance;
     windowClass.hIcon = LoadIconW(app.instance, MAKEINTRESOURCEW(IDI_HOSTWEND));
+    // Shared icons: the system keeps them for the class's lifetime.
     windowClass.hIconSm = static_cast<HICON>(LoadImageW(app.instance, MAKEINTRESOURCEW(IDI_HOSTWEND), IMAGE_ICON,
                                                         GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), 0));
+                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
@@ -121,24 +154,22 @@ void Form1::CreateControls()
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
     metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi_, SystemDpi());
     uiFont_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
-
-    LOGFONTW arial{};
-    arial.lfHeight = -MulDiv(9, dpi_, 72);
-    arial.lfWeight = FW_NORMAL;
-    arial.lfItalic = TRUE;
-    arial.lfCharSet = ANSI_CHARSET;
-    lstrcpynW(arial.lfFaceName, L"Arial", LF_FACESIZE);
-    text1Font_.reset(CreateFontIndirectW(&arial));
+    text1Font_ = CreatePointFont(L"Arial", FF_SWISS, 900, FW_NORMAL, true, dpi_);
+    text1Brush_.reset(CreateSolidBrush(kText1Background));
+    pictureBrush_.reset(CreateSolidBrush(kPictureBackground));
+    static_assert(std::size(kPictures) == std::tuple_size_v<decltype(pictures_)>);
+    for (std::size_t i = 0; i < pictures_.size(); ++i) {
+        const PictureSource& source = kPictures[i];
+        pictures_[i] = source.jpeg ? PictureImage::Jpeg(app_.instance, source.resourceId)
+                                   : PictureImage::Icon(app_.instance, source.resourceId);
+    }
 
     for (const ControlSpec& spec : kControls) {
         ControlClass cls = ClassOf(spec.kind);
-        int left = spec.left + (spec.inFrame ? kFrameLeft : 0);
-        int top = spec.top + (spec.inFrame ? kFrameTop : 0);
-        HWND control = CreateWindowExW(cls.exStyle, cls.className, spec.text, WS_CHILD | WS_VISIBLE | cls.style,
-                                       TwipsToPixels(left, dpi_), TwipsToPixels(top, dpi_),
-                                       TwipsToPixels(spec.width, dpi_), TwipsToPixels(spec.height, dpi_), window_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), app_.instance,
-                                       nullptr);
+        TwipsRect place{spec.left + (spec.inFrame ? kFrameLeft : 0), spec.top + (spec.inFrame ? kFrameTop : 0),
+                        spec.width, spec.height};
+        HWND control =
+            CreateChild(window_, app_.instance, spec.id, cls.className, spec.text, cls.style, cls.exStyle, place, dpi_);
         HFONT font = spec.id == IDC_TEXT1 ? text1Font_.get() : uiFont_.get();
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
@@ -173,7 +204,8 @@ void Form1::SetOption(int index)
 
 bool Form1::PreTranslateMessage(const MSG& message)
 {
-    if (message.message != WM_KEYDOWN)
+    // The object outlives its window when an About window keeps the program running.
+    if (!window_ || message.message != WM_KEYDOWN)
         return false;
     int step = 0;
     switch (message.wParam) {
@@ -223,15 +255,63 @@ void Form1::OnCommand(int controlId, int notification)
     }
 }
 
+// The controls are the classic ones (the manifest asks for no visual styles),
+// and classic buttons, group boxes and edits draw their text in the colours
+// set here. A themed radio button or group box would ignore the text colour.
+HBRUSH Form1::OnControlColour(HDC dc, HWND control)
+{
+    int id = GetDlgCtrlID(control);
+    if (id == IDC_TEXT1) {
+        SetTextColor(dc, kText1Colour);
+        SetBkColor(dc, kText1Background);
+        return text1Brush_.get();
+    }
+    for (const TextColour& entry : kTextColours) {
+        if (entry.controlId == id) {
+            SetTextColor(dc, entry.colour);
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return GetSysColorBrush(COLOR_BTNFACE);
+        }
+    }
+    return nullptr;
+}
+
+bool Form1::OnDrawItem(const DRAWITEMSTRUCT& item)
+{
+    for (std::size_t i = 0; i < pictures_.size(); ++i) {
+        if (static_cast<int>(item.CtlID) == kPictures[i].controlId) {
+            DrawPictureBox(item, pictures_[i], pictureBrush_.get());
+            return true;
+        }
+    }
+    return false;
+}
+
 LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+        if (HBRUSH brush = OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
+            return reinterpret_cast<LRESULT>(brush);
+        return DefWindowProcW(window_, message, wParam, lParam);
+    case WM_DRAWITEM:
+        if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
+            return TRUE;
+        return DefWindowProcW(window_, message, wParam, lParam);
     case WM_COMMAND:
         if (lParam != 0)
             OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case DM_GETDEFID:
         return MAKELRESULT(IDC_CMDAPPLY, DC_HASDEFID);
+    case WM_NEXTDLGCTL:
+        // A multi-line edit takes every key and asks its parent to move the
+        // focus on Tab, as a dialog would; without this Tab stops in Text1.
+        if (HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                                       : GetNextDlgTabItem(window_, GetFocus(), wParam != 0))
+            SetFocus(next);
+        return 0;
     default:
         return DefWindowProcW(window_, message, wParam, lParam);
     }

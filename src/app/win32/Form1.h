@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/win32/AppContext.h"
+#include "app/win32/Pictures.h"
 #include "app/win32/WindowBase.h"
 #include "platform/win32/UniqueHandle.h"
 
@@ -32,6 +33,8 @@ private:
     void OnDestroyed();
     void CreateControls();
     void OnCommand(int controlId, int notification);
+    HBRUSH OnControlColour(HDC dc, HWND control);
+    bool OnDrawItem(const DRAWITEMSTRUCT& item);
     void SetOption(int index);
     HWND Control(int controlId) const { return GetDlgItem(window_, controlId); }
 
@@ -39,6 +42,9 @@ private:
     int dpi_ = 96;
     UniqueFont uiFont_;
     UniqueFont text1Font_;
+    UniqueBrush text1Brush_;
+    UniqueBrush pictureBrush_;
+    std::array<PictureImage, 5> pictures_;  // Picture4, Picture1, Picture2, Picture3, Picture5
 };
 
 } // namespace hostwend

@@ -2,12 +2,34 @@
 #include "app/win32/AppContext.h"
 #include "app/win32/Form1.h"
 
+#include <objbase.h>
 #include <windows.h>
 
 using namespace hostwend;
 
+namespace {
+
+// OLE's picture loader, which decodes the VSAT JPEG, may call on COM.
+class ComApartment {
+public:
+    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment()
+    {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT result_;
+};
+
+} // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    ComApartment com;
     Win32Platform platform;
     ProfileState Module1;  // lives for the whole run
     OpenWindows windows;
