@@ -2,6 +2,7 @@
 
 #include "app/ApplyCommand.h"
 #include "app/Startup.h"
+#include "app/win32/Form2.h"
 #include "app/win32/Layout.h"
 #include "app/win32/resource.h"
 
@@ -250,10 +251,17 @@ void Form1::OnCommand(int controlId, int notification)
     case IDC_CMDCLOSE:
         CmdClose_Click(app_.platform);
         break;
+    case IDC_COMMAND1:
+        Command1_Click();
+        break;
     default:
         break;
     }
 }
+
+// A new About window on every click, modeless and unowned: it lives on its own
+// until it is closed, and the main window stays usable meanwhile.
+void Form1::Command1_Click() { Form2::Open(app_); }
 
 // The controls are the classic ones (the manifest asks for no visual styles),
 // and classic buttons, group boxes and edits draw their text in the colours

@@ -33,6 +33,7 @@ private:
     void OnDestroyed();
     void CreateControls();
     void OnCommand(int controlId, int notification);
+    void Command1_Click();
     HBRUSH OnControlColour(HDC dc, HWND control);
     bool OnDrawItem(const DRAWITEMSTRUCT& item);
     void SetOption(int index);

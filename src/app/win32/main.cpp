@@ -45,9 +45,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (form1->Handle() && form1->PreTranslateMessage(message))
+        // Form1 may outlive its window (closed while an About window stays
+        // open); PreTranslateMessage then does nothing.
+        if (form1->PreTranslateMessage(message))
             continue;
-        // Tab, arrows, Enter and access keys in whichever window is active.
+        // Tab, arrows, Enter and access keys in whichever window is active,
+        // the main window or an About window.
         HWND active = GetActiveWindow();
         if (active && IsDialogMessageW(active, &message))
             continue;

@@ -25,3 +25,9 @@
 #define IDC_OPTVSAT 1012
 #define IDC_OPTVPN 1013
 #define IDC_OPTLAN 1014
+
+// Controls of the About window.
+#define IDC_FORM2_PICTURE1 2001
+#define IDC_FORM2_LABEL1 2002
+#define IDC_FORM2_LABEL2 2003
+#define IDC_FORM2_LABEL3 2004
