@@ -228,9 +228,37 @@ bool ProgramUnderTest::Running() const
     return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+namespace {
+
+bool PaintPending(HWND window)
+{
+    if (GetUpdateRect(window, nullptr, FALSE))
+        return true;
+    for (HWND child : Children(window))
+        if (PaintPending(child))
+            return true;
+    return false;
+}
+
+} // namespace
+
 void ProgramUnderTest::WaitForIdle(std::chrono::milliseconds deadline) const
 {
     WaitForInputIdle(process_.hProcess, static_cast<DWORD>(deadline.count()));
+    // WaitForInputIdle holds only until the program first waits for input; a
+    // window opened later may still be waiting to be painted.
+    WaitUntil(
+        [&] {
+            for (HWND window : TopLevelWindows())
+                if (PaintPending(window))
+                    return false;
+            return true;
+        },
+        deadline);
+    // A window validates its update region as it starts painting: a round
+    // trip through each window's queue lets that painting finish.
+    for (HWND window : TopLevelWindows())
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(deadline.count()), nullptr);
 }
 
 std::optional<DWORD> ProgramUnderTest::WaitForExit(std::chrono::milliseconds deadline) const
@@ -302,6 +330,84 @@ HWND ChildByText(HWND parent, const std::wstring& text)
         if (WindowText(child) == text)
             return child;
     return nullptr;
+}
+
+RECT PlaceInParent(HWND window)
+{
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    HWND parent = (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) ? GetParent(window) : nullptr;
+    if (parent)
+        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+SIZE ClientSize(HWND window)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    return SIZE{client.right, client.bottom};
+}
+
+HWND FocusIn(HWND window)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+void PressKey(HWND target, UINT virtualKey)
+{
+    UINT scanCode = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+    LPARAM down = 1 | static_cast<LPARAM>(scanCode << 16);
+    PostMessageW(target, WM_KEYDOWN, virtualKey, down);
+    PostMessageW(target, WM_KEYUP, virtualKey, down | (LPARAM{3} << 30));
+}
+
+void PressAccessKey(HWND target, wchar_t letter)
+{
+    // Bit 29: the Alt key is down. Dialog navigation acts on WM_SYSCHAR.
+    PostMessageW(target, WM_SYSCHAR, letter, 1 | (LPARAM{1} << 29));
+}
+
+Pixels CaptureScreen(const RECT& screenRect)
+{
+    Pixels pixels;
+    pixels.width = std::max<int>(0, screenRect.right - screenRect.left);
+    pixels.height = std::max<int>(0, screenRect.bottom - screenRect.top);
+    if (pixels.width == 0 || pixels.height == 0)
+        return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = pixels.width;
+    info.bmiHeader.biHeight = -pixels.height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, pixels.width, pixels.height, screen, screenRect.left, screenRect.top, SRCCOPY);
+    GdiFlush();
+    const auto* quads = static_cast<const RGBQUAD*>(bits);
+    for (int i = 0; i < pixels.width * pixels.height; ++i)
+        pixels.colours.push_back(RGB(quads[i].rgbRed, quads[i].rgbGreen, quads[i].rgbBlue));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+Pixels CaptureClient(HWND window)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
+    return CaptureScreen(client);
 }
 
 } // namespace hostwend::driver

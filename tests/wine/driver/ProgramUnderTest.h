@@ -54,7 +54,8 @@ public:
 
     void Start();
     bool Running() const;
-    // Waits until the program has handled all its input and painted.
+    // Waits until the program has handled all its input and its windows have
+    // nothing left to paint.
     void WaitForIdle(std::chrono::milliseconds deadline = 10s) const;
     // Exit code once the process has ended within the deadline.
     std::optional<DWORD> WaitForExit(std::chrono::milliseconds deadline = 10s) const;
@@ -75,5 +76,27 @@ private:
 void Click(HWND button);
 HWND ChildById(HWND parent, int id);
 HWND ChildByText(HWND parent, const std::wstring& text);
+
+// A window's rectangle in its parent's client area (a top-level window's: on
+// the screen), and the size of its own client area, in pixels.
+RECT PlaceInParent(HWND window);
+SIZE ClientSize(HWND window);
+// The window that has the keyboard focus in the thread of the given window.
+HWND FocusIn(HWND window);
+// Posts a key press (down and up) to a window, as the keyboard would send it.
+void PressKey(HWND target, UINT virtualKey);
+// Posts an access key (Alt and a letter) to a window.
+void PressAccessKey(HWND target, wchar_t letter);
+
+// What the screen shows in a rectangle, row by row, left to right.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> colours;
+    COLORREF At(int x, int y) const { return colours[static_cast<std::size_t>(y * width + x)]; }
+};
+Pixels CaptureScreen(const RECT& screenRect);
+// The client area of a window as the screen shows it.
+Pixels CaptureClient(HWND window);
 
 } // namespace hostwend::driver
