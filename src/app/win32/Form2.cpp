@@ -107,8 +107,10 @@ HBRUSH Form2::OnControlColour(HDC dc, HWND control)
 LRESULT Form2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<LRESULT>(OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+    case WM_CTLCOLORSTATIC: {
+        HBRUSH brush = OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        return reinterpret_cast<LRESULT>(brush);
+    }
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item.CtlID != IDC_FORM2_PICTURE1)

@@ -68,8 +68,8 @@ PictureImage PictureImage::Icon(HINSTANCE instance, int resourceId)
 PictureImage PictureImage::Bitmap(HINSTANCE instance, int resourceId)
 {
     PictureImage image;
-    image.bitmap_.reset(
-        static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(resourceId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    image.bitmap_.reset(static_cast<HBITMAP>(
+        LoadImageW(instance, MAKEINTRESOURCEW(resourceId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     return image;
 }
 
