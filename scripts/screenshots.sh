@@ -15,10 +15,7 @@ work=$root/build/screenshots
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
 install_dir=$WINEPREFIX/drive_c/Hostwend
 scripts/wine-prefix.sh "$WINEPREFIX"
-mkdir -p "$install_dir" docs "$WINEPREFIX/drive_c/windows/Fonts"
-# Debian's Wine does not find its own Marlett, which draws the title bar's
-# buttons; a copy among the prefix's fonts puts them in the pictures.
-cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+mkdir -p "$install_dir" docs
 cp build/windows-x64/hostwend.exe res/HWD.ini "$install_dir/"
 
 snap() {  # snap OUTPUT.png [--about]

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# Fails when the program imports a DLL that is not part of Windows, or is
-# not a GUI-subsystem program.
+# The program runs elevated, so Windows must never look for its DLLs beside
+# it. Fails unless every imported DLL is on Windows' KnownDLLs list (always
+# mapped from System32), the program narrows later loads to System32 with
+# SetDefaultDllDirectories, and it is a GUI-subsystem program.
 set -euo pipefail
 objdump=$1 exe=$2
 dump=$("$objdump" -p "$exe")
-grep -q 'Subsystem.*0*2.*(Windows GUI)' <<<"$dump" || { echo "not a GUI-subsystem program"; exit 1; }
-allowed='^(kernel32|user32|gdi32|advapi32|comctl32|comdlg32|ole32|oleaut32|shell32|shlwapi|uxtheme|windowscodecs|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\.dll$'
 status=0
+grep -q 'Subsystem.*0*2.*(Windows GUI)' <<<"$dump" || { echo "not a GUI-subsystem program"; status=1; }
+grep -qw 'SetDefaultDllDirectories' <<<"$dump" || { echo "SetDefaultDllDirectories is not called"; status=1; }
+# KnownDLLs of Windows 7 to 11 that such a program may need.
+known='^(kernel32|user32|gdi32|advapi32|comdlg32|ole32|oleaut32|shell32|shlwapi|msvcrt|imm32|psapi|rpcrt4|sechost|setupapi|shcore|ws2_32|combase)\.dll$'
 while read -r dll; do
-  lower=${dll,,}
-  if [[ $lower =~ $allowed ]]; then
+  if [[ ${dll,,} =~ $known ]]; then
     echo "ok      $dll"
   else
-    echo "refused $dll"; status=1
+    echo "refused $dll (not a KnownDLL: Windows would look for it beside the program)"; status=1
   fi
 done < <(sed -n 's/^\s*DLL Name: //p' <<<"$dump")
 exit $status

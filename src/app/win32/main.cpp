@@ -29,6 +29,10 @@ private:
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // The program runs elevated: a DLL planted beside it must never load.
+    // Its own imports are all KnownDLLs; whatever loads later (the JPEG
+    // decoder behind OLE) comes from System32 only.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     ComApartment com;
     Win32Platform platform;
     ProfileState Module1;  // lives for the whole run
