@@ -115,26 +115,11 @@ ControlClass ClassOf(Kind kind)
 
 std::unique_ptr<Form1> Form1::Create(AppContext& app)
 {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = app.instance;
-    windowClass.hIcon = LoadIconW(app.instance, MAKEINTRESOURCEW(IDI_HOSTWEND));
-    // Shared icons: the system keeps them for the class's lifetime.
-    windowClass.hIconSm = static_cast<HICON>(LoadImageW(app.instance, MAKEINTRESOURCEW(IDI_HOSTWEND), IMAGE_ICON,
-                                                        GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass);
-
+    RegisterFormClass(app.instance, kClassName, IDI_HOSTWEND, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     std::unique_ptr<Form1> form(new Form1(app));
     form->dpi_ = SystemDpi();
-    RECT rect = CentredWindowRect(TwipsToPixels(kClientWidthTwips, form->dpi_),
-                                  TwipsToPixels(kClientHeightTwips, form->dpi_), kStyle, 0);
-    HWND window = CreateWindowExW(0, kClassName, kCaption, kStyle, rect.left, rect.top, rect.right - rect.left,
-                                  rect.bottom - rect.top, nullptr, nullptr, app.instance, form.get());
+    HWND window = CreateCentred(app.instance, kClassName, kCaption, kStyle, kClientWidthTwips, kClientHeightTwips,
+                                form->dpi_, form.get());
     if (!window)
         return nullptr;
     app.windows.Opened();

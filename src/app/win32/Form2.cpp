@@ -43,27 +43,13 @@ constexpr ControlSpec kControls[] = {
 
 void Form2::Open(AppContext& app)
 {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = app.instance;
-    windowClass.hIcon = LoadIconW(app.instance, MAKEINTRESOURCEW(IDI_ABOUT));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageW(app.instance, MAKEINTRESOURCEW(IDI_ABOUT), IMAGE_ICON,
-                                                        GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass);  // fails harmlessly from the second window on
-
+    RegisterFormClass(app.instance, kClassName, IDI_ABOUT, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     std::unique_ptr<Form2> form(new Form2(app));
     form->dpi_ = SystemDpi();
-    RECT rect = CentredWindowRect(TwipsToPixels(kClientWidthTwips, form->dpi_),
-                                  TwipsToPixels(kClientHeightTwips, form->dpi_), kStyle, 0);
     // No owner: the main window can come in front of it, and closing either
     // leaves the other open.
-    HWND window = CreateWindowExW(0, kClassName, kCaption, kStyle, rect.left, rect.top, rect.right - rect.left,
-                                  rect.bottom - rect.top, nullptr, nullptr, app.instance, form.get());
+    HWND window = CreateCentred(app.instance, kClassName, kCaption, kStyle, kClientWidthTwips, kClientHeightTwips,
+                                form->dpi_, form.get());
     if (!window)
         return;
     form->ownedByWindow_ = true;
