@@ -26,20 +26,8 @@ cmake --build --preset windows-x64 --target hostwend floor_window bench_runner
 
 bench=$root/build/bench
 export WINEPREFIX=$bench/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
-scripts/wine-prefix.sh "$WINEPREFIX"
-if [ ! -f "$bench/.seeded" ]; then
-  timeout 60 wine regedit /S "$(winepath -w res/demo/tarn-client.reg 2>/dev/null)"
-  timeout 60 wineserver -w
-  touch "$bench/.seeded"
-fi
-
 # The program and the floor side by side, with the HWD.ini the program needs.
-ini=res/HWD.ini
-[ -f "$ini" ] || ini=res/demo/HWD.ini
-install_dir=$WINEPREFIX/drive_c/Bench
-mkdir -p "$install_dir"
-cp build/windows-x64/hostwend.exe build/windows-x64/bench/floor_window.exe "$install_dir/"
-cp "$ini" "$install_dir/HWD.ini"
+scripts/demo-prefix.sh "$WINEPREFIX" Bench build/windows-x64/bench/floor_window.exe
 
 table=$bench/table.md
 samples=$bench/samples.csv

@@ -14,15 +14,7 @@ cmake --build --preset windows-x64 --target hostwend snap
 
 demo=$root/build/demo
 export WINEPREFIX=$demo/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
-scripts/wine-prefix.sh "$WINEPREFIX"
-if [ ! -f "$demo/.seeded" ]; then
-  timeout 60 wine regedit /S "$(winepath -w res/demo/tarn-client.reg 2>/dev/null)"
-  timeout 60 wineserver -w
-  touch "$demo/.seeded"
-fi
-install_dir=$WINEPREFIX/drive_c/Hostwend
-mkdir -p "$install_dir"
-cp build/windows-x64/hostwend.exe res/HWD.ini "$install_dir/"
+scripts/demo-prefix.sh "$WINEPREFIX" Hostwend
 
 if [ -n "${DISPLAY:-}" ]; then
   echo "Starting C:\\Hostwend\\hostwend.exe on $DISPLAY (prefix $WINEPREFIX)"
@@ -31,7 +23,7 @@ fi
 
 shot=$demo/screenshot
 rm -f "$shot.bmp" "$shot.png"
-scripts/wine-session.sh wine build/windows-x64/tests/wine/snap.exe 'C:\Hostwend' "$(winepath -w "$shot.bmp" 2>/dev/null)"
+scripts/wine-session.sh wine build/windows-x64/tests/wine/snap.exe 'C:\Hostwend' "Z:${shot//\//\\}.bmp"
 convert "$shot.bmp" "$shot.png"
 rm -f "$shot.bmp"
 echo "Screenshot: $shot.png"

@@ -13,10 +13,8 @@ cmake --build --preset windows-x64 --target hostwend snap
 
 work=$root/build/screenshots
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
-install_dir=$WINEPREFIX/drive_c/Hostwend
-scripts/wine-prefix.sh "$WINEPREFIX"
-mkdir -p "$install_dir" docs
-cp build/windows-x64/hostwend.exe res/HWD.ini "$install_dir/"
+scripts/demo-prefix.sh "$WINEPREFIX" Hostwend
+mkdir -p docs
 
 snap() {  # snap OUTPUT.png [--about]
   local bmp=$work/$(basename "$1" .png).bmp

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Makes the Wine prefix PREFIX (once) with a TARN 6.x client's registry
+# settings, and puts the built hostwend.exe, the sample HWD.ini and any
+# further files given into C:\FOLDER there.
+#   scripts/demo-prefix.sh PREFIX FOLDER [FILE...]
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+prefix=$1 folder=$2
+shift 2
+
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
+"$root/scripts/wine-prefix.sh" "$prefix"
+if [ ! -f "$prefix/.tarn-client-seeded" ]; then
+  timeout 60 wine regedit /S "$(winepath -w "$root/res/demo/tarn-client.reg" 2>/dev/null)"
+  # Stopping the server writes the registry to disk.
+  wineserver -k 2>/dev/null || true
+  timeout 60 wineserver -w
+  touch "$prefix/.tarn-client-seeded"
+fi
+install_dir=$prefix/drive_c/$folder
+mkdir -p "$install_dir"
+cp "$root/build/windows-x64/hostwend.exe" "$root/res/HWD.ini" "$@" "$install_dir/"
