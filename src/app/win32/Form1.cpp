@@ -150,13 +150,13 @@ void Form1::CreateControls()
                                    : PictureImage::Icon(app_.instance, source.resourceId);
     }
 
-    for (const ControlSpec& spec : kControls) {
-        ControlClass cls = ClassOf(spec.kind);
-        TwipsRect place{spec.left + (spec.inFrame ? kFrameLeft : 0), spec.top + (spec.inFrame ? kFrameTop : 0),
-                        spec.width, spec.height};
+    for (const ControlSpec& entry : kControls) {
+        ControlClass cls = ClassOf(entry.kind);
+        TwipsRect place{entry.left + (entry.inFrame ? kFrameLeft : 0), entry.top + (entry.inFrame ? kFrameTop : 0),
+                        entry.width, entry.height};
         HWND control =
-            CreateChild(window_, app_.instance, spec.id, cls.className, spec.text, cls.style, cls.exStyle, place, dpi_);
-        HFONT font = spec.id == IDC_TEXT1 ? text1Font_.get() : uiFont_.get();
+            CreateChild(window_, app_.instance, entry.id, cls.className, entry.text, cls.style, cls.exStyle, place, dpi_);
+        HFONT font = entry.id == IDC_TEXT1 ? text1Font_.get() : uiFont_.get();
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
 }

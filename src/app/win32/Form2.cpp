@@ -66,14 +66,14 @@ void Form2::CreateControls()
     companyFont_ = CreatePointFont(L"Times New Roman", FF_ROMAN, 1425, FW_BOLD, false, dpi_);
     logo_ = PictureImage::Bitmap(app_.instance, IDB_LOGO);
 
-    for (const ControlSpec& spec : kControls) {
-        bool picture = spec.kind == Kind::Picture;
+    for (const ControlSpec& entry : kControls) {
+        bool picture = entry.kind == Kind::Picture;
         // Labels wrap at word boundaries and show what fits in their height.
         DWORD style = picture ? SS_OWNERDRAW : SS_LEFT | SS_NOPREFIX;
         HWND control =
-            CreateChild(window_, app_.instance, spec.id, L"STATIC", spec.text, style, 0, spec.place, dpi_);
+            CreateChild(window_, app_.instance, entry.id, L"STATIC", entry.text, style, 0, entry.place, dpi_);
         if (!picture) {
-            HFONT font = spec.kind == Kind::CompanyLabel ? companyFont_.get() : labelFont_.get();
+            HFONT font = entry.kind == Kind::CompanyLabel ? companyFont_.get() : labelFont_.get();
             SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         }
     }
