@@ -201,7 +201,7 @@ LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 // The client area of a twin of another process's control: same class,
 // styles, size and text, drawn here with the given font.
-Pixels RenderTwin(HWND shown, const FontSpec& spec)
+Pixels RenderTwin(HWND shown, const FontSpec& expected)
 {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = PlainWindowProc;
@@ -215,12 +215,12 @@ Pixels RenderTwin(HWND shown, const FontSpec& spec)
                                 WindowText(shown).c_str(), static_cast<DWORD>(GetWindowLongW(shown, GWL_STYLE)), 0,
                                 0, place.width, place.height, parent, nullptr, windowClass.hInstance, nullptr);
     LOGFONTW logFont{};
-    logFont.lfHeight = -MulDiv(spec.centipoints, 96, 7200);
-    logFont.lfWeight = spec.weight;
-    logFont.lfItalic = spec.italic;
+    logFont.lfHeight = -MulDiv(expected.centipoints, 96, 7200);
+    logFont.lfWeight = expected.weight;
+    logFont.lfItalic = expected.italic;
     logFont.lfCharSet = ANSI_CHARSET;
-    logFont.lfPitchAndFamily = static_cast<BYTE>(VARIABLE_PITCH | spec.family);
-    lstrcpynW(logFont.lfFaceName, spec.face, LF_FACESIZE);
+    logFont.lfPitchAndFamily = static_cast<BYTE>(VARIABLE_PITCH | expected.family);
+    lstrcpynW(logFont.lfFaceName, expected.face, LF_FACESIZE);
     HFONT font = CreateFontIndirectW(&logFont);
     SendMessageW(twin, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SIZE size = ClientSize(twin);
