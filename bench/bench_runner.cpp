@@ -16,6 +16,7 @@
 // Apply: the eight value updates of one Apply, three ways: ApplyAddress on the
 // real registry; the same 32 registry calls in a bare loop; eight reg.exe add.
 // Contenders take turns round by round; warm-up rounds are not recorded.
+#include "ScriptedPlatform.h"
 #include "platform/win32/Win32Platform.h"
 #include "registry/ApplyAddress.h"
 
@@ -188,47 +189,8 @@ Launch StartAndWatch(const std::wstring& exe, const wchar_t* className)
 
 // Win32Platform with message boxes that never block and the VSAT option set,
 // so that ApplyAddress takes all eight steps and only they are timed.
-class BenchPlatform final : public Platform {
-public:
-    int boxes = 0;
-
-    int MsgBox(std::wstring_view, int, std::wstring_view) override
-    {
-        ++boxes;
-        return hostwend::kIdOk;
-    }
-    std::uint32_t GetPrivateProfileStringA(const std::string& section, const std::string& key,
-                                           const std::string& defaultText, char* buffer, std::uint32_t capacity,
-                                           const std::string& path) override
-    {
-        return inner_.GetPrivateProfileStringA(section, key, defaultText, buffer, capacity, path);
-    }
-    RegStatus RegOpenKeyExA(RegKey root, const std::string& subKey, std::uint32_t options, std::uint32_t access,
-                            RegKey& opened) override
-    {
-        return inner_.RegOpenKeyExA(root, subKey, options, access, opened);
-    }
-    RegStatus RegQueryValueExA(RegKey key, const std::string& valueName, std::uint32_t& type,
-                               std::uint32_t& size) override
-    {
-        return inner_.RegQueryValueExA(key, valueName, type, size);
-    }
-    RegStatus RegSetValueExA(RegKey key, const std::string& valueName, std::uint32_t type,
-                             const std::uint8_t* data, std::uint32_t size) override
-    {
-        return inner_.RegSetValueExA(key, valueName, type, data, size);
-    }
-    RegStatus RegCloseKey(RegKey key) override { return inner_.RegCloseKey(key); }
-    std::wstring ProgramDirectory() override { return inner_.ProgramDirectory(); }
-    std::wstring FileTest(const std::wstring& path) override { return inner_.FileTest(path); }
-    void EndProgram() override { inner_.EndProgram(); }
-    std::wstring MainWindowCaption() override { return L"Hostwend"; }
-    bool IsOptionSet(OptionButton option) override { return option == OptionButton::OptVsat; }
-    std::string ToAnsi(std::wstring_view text) override { return inner_.ToAnsi(text); }
-    std::wstring FromAnsi(std::string_view text) override { return inner_.FromAnsi(text); }
-
-private:
-    Win32Platform inner_;
+struct BenchPlatform final : hostwend::driver::ScriptedPlatform {
+    BenchPlatform() { optionSet[static_cast<std::size_t>(OptionButton::OptVsat)] = true; }
 };
 
 // The eight values, and what an Apply of an address and port writes to them.
@@ -287,7 +249,7 @@ double TimeApplyAddress(BenchPlatform& platform, const std::wstring& address, co
     double start = Milliseconds();
     bool applied = hostwend::ApplyAddress(platform, address, port);
     double elapsed = Milliseconds() - start;
-    if (!applied || platform.boxes != 0)
+    if (!applied || !platform.boxes.empty())
         throw std::runtime_error("ApplyAddress failed: is the TARN client's registry seeded?");
     return elapsed;
 }

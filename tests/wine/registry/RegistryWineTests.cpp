@@ -1,3 +1,4 @@
+#include "ScriptedPlatform.h"
 #include "platform/win32/Win32Platform.h"
 #include "registry/ApplyAddress.h"
 #include "registry/UpdateRegValue.h"
@@ -132,62 +133,28 @@ void Wipe()
         }
 }
 
-// The real platform for the registry and text; message boxes are recorded,
-// not shown, and the window's caption and option buttons are plain fields.
-class RecordingPlatform final : public Platform {
+// The real platform, counting the keys it holds open; the registry code has
+// no business ending the program.
+class RecordingPlatform final : public driver::ScriptedPlatform {
 public:
-    struct Box { std::wstring prompt; int style; std::wstring title; };
-    std::vector<Box> boxes;
-    std::array<bool, 4> optionSet{};
-    std::wstring caption = L"Caption as it reads now";
     int openKeys = 0;  // opened and not yet closed
 
     explicit RecordingPlatform(bool vsat = false) { optionSet[static_cast<std::size_t>(OptionButton::OptVsat)] = vsat; }
 
-    int MsgBox(std::wstring_view prompt, int style, std::wstring_view title) override
-    {
-        boxes.push_back({std::wstring(prompt), style, std::wstring(title)});
-        return kIdOk;
-    }
-    std::uint32_t GetPrivateProfileStringA(const std::string& section, const std::string& key,
-                                           const std::string& defaultText, char* buffer, std::uint32_t capacity,
-                                           const std::string& path) override
-    {
-        return real_.GetPrivateProfileStringA(section, key, defaultText, buffer, capacity, path);
-    }
     RegStatus RegOpenKeyExA(RegKey root, const std::string& subKey, std::uint32_t options, std::uint32_t access,
                             RegKey& opened) override
     {
-        const RegStatus status = real_.RegOpenKeyExA(root, subKey, options, access, opened);
+        const RegStatus status = ScriptedPlatform::RegOpenKeyExA(root, subKey, options, access, opened);
         if (status == kErrorSuccess)
             ++openKeys;
         return status;
     }
-    RegStatus RegQueryValueExA(RegKey key, const std::string& valueName, std::uint32_t& type,
-                               std::uint32_t& size) override
-    {
-        return real_.RegQueryValueExA(key, valueName, type, size);
-    }
-    RegStatus RegSetValueExA(RegKey key, const std::string& valueName, std::uint32_t type, const std::uint8_t* data,
-                             std::uint32_t size) override
-    {
-        return real_.RegSetValueExA(key, valueName, type, data, size);
-    }
     RegStatus RegCloseKey(RegKey key) override
     {
         --openKeys;
-        return real_.RegCloseKey(key);
+        return ScriptedPlatform::RegCloseKey(key);
     }
-    std::wstring ProgramDirectory() override { return real_.ProgramDirectory(); }
-    std::wstring FileTest(const std::wstring& path) override { return real_.FileTest(path); }
     void EndProgram() override { ADD_FAILURE() << "the registry code ended the program"; }
-    std::wstring MainWindowCaption() override { return caption; }
-    bool IsOptionSet(OptionButton option) override { return optionSet[static_cast<std::size_t>(option)]; }
-    std::string ToAnsi(std::wstring_view text) override { return real_.ToAnsi(text); }
-    std::wstring FromAnsi(std::string_view text) override { return real_.FromAnsi(text); }
-
-private:
-    Win32Platform real_;
 };
 
 using Values = std::array<std::optional<Value>, 8>;  // by step; empty: no such value
