@@ -1,5 +1,6 @@
 #include "app/ApplyCommand.h"
 
+#include "profile/ConnectionType.h"
 #include "profile/ProfileValueCheck.h"
 #include "profile/ReadProfileValue.h"
 #include "registry/ApplyAddress.h"
@@ -11,30 +12,9 @@
 namespace hostwend {
 namespace {
 
-// Everything that differs between the connection types; the texts are the
-// ones operators know, spelling and spacing included.
-struct ConnectionType {
-    OptionButton option;
-    std::wstring_view confirmation;
-    std::wstring_view addressKey;
-    std::wstring_view resultPrefix;
-    std::wstring_view resultSuffix;
-};
-
-// In the order the option buttons are tested.
-constexpr std::array<ConnectionType, 4> kConnectionTypes{{
-    {OptionButton::OptLan, L"You have selected Lan/Dialup Option, Click on 'Ok' to apply the Changes ",
-     L"LanAddress", L"Lan/Dial up IP address ( ", L" ) applied."},
-    {OptionButton::OptVPN, L"You have selected VPN Option, Click on 'Ok' to apply the Changes ", L"VPNAddress",
-     L"VPN IP address ( ", L" ) applied. "},
-    {OptionButton::OptVsat, L"You have selected VSAT Option, Click on 'Ok' to apply the Changes ",
-     L"VsatAddress", L"VSAT IP address ( ", L" ) applied. "},
-    {OptionButton::OptOthers, L"You have selected Others Option, Click on 'Ok' to apply the Changes ",
-     L"OthersAddress", L"Other IP address ( ", L" ) applied. "},
-}};
-
-constexpr std::wstring_view kPortKey = L"BcastUDPPort";
 constexpr std::wstring_view kResultTitle = L"Hostwend 2.0";
+constexpr std::wstring_view kLockTimedOut =
+    L"Another Hostwend is applying settings on this computer. Try again when it has finished.";
 
 const ConnectionType* ChosenType(Platform& platform)
 {
@@ -65,6 +45,14 @@ void CmdApply_Click(Platform& platform, ProfileState& state)
     if (platform.MsgBox(type->confirmation, kMbInformationOkCancel, platform.MainWindowCaption()) != kIdOk)
         return;
 
+    // One apply at a time on this computer: two would interleave their writes
+    // and leave a mixture of two servers behind.
+    const std::unique_ptr<ApplyLock> lock = platform.LockApply(kApplyLockWaitMilliseconds);
+    if (!lock) {
+        platform.MsgBox(kLockTimedOut, kMbCritical, platform.MainWindowCaption());
+        return;
+    }
+
     // Both values are checked before anything is written.
     std::optional<std::wstring> address = ReadUsableValue(platform, state, type->addressKey);
     if (!address)
@@ -76,8 +64,7 @@ void CmdApply_Click(Platform& platform, ProfileState& state)
     // After a failed step its own message is the only one: no "applied".
     if (!ApplyAddress(platform, *address, *port))
         return;
-    platform.MsgBox(std::wstring(type->resultPrefix) + *address + std::wstring(type->resultSuffix), kMbInformation,
-                    kResultTitle);
+    platform.MsgBox(AppliedReport(*type, *address), kMbInformation, kResultTitle);
 }
 
 } // namespace hostwend

@@ -5,8 +5,6 @@
 
 namespace hostwend {
 
-inline constexpr std::wstring_view kProfileFileSuffix = L"\\HWD.ini";
-
 // Load handler of the main window: finds HWD.ini beside the program or ends it.
 void Form_Load(Platform& platform, ProfileState& state);
 void CmdClose_Click(Platform& platform);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hostwend {
 
@@ -15,11 +17,16 @@ inline constexpr RegKey kHkeyLocalMachine =
     static_cast<RegKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000002u)));
 inline constexpr RegStatus kErrorSuccess = 0;
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+inline constexpr std::uint32_t kKeyRead = 0x20019;
 // The TARN client is a 32-bit program: its settings live in the 32-bit view,
 // which a 64-bit build only sees when it asks for it.
 inline constexpr std::uint32_t kKeyWow64_32Key = 0x0200;
 inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kRegMultiSz = 7;
+inline constexpr std::uint32_t kRegQword = 11;
 
 // Message box styles and results, as the Windows constants.
 inline constexpr int kMbCritical = 16;        // MB_OK | MB_ICONHAND
@@ -28,6 +35,15 @@ inline constexpr int kMbInformationOkCancel = 65;
 inline constexpr int kIdOk = 1;
 
 enum class OptionButton { OptLan, OptVPN, OptVsat, OptOthers };
+
+// How long an apply waits for another one on the same computer to finish.
+inline constexpr std::uint32_t kApplyLockWaitMilliseconds = 30000;
+
+// Held while one apply reads the profile and writes; released when destroyed.
+class ApplyLock {
+public:
+    virtual ~ApplyLock() = default;
+};
 
 // Everything the logic needs from the operating system. Text inside the
 // program is wide; the A-suffixed functions take ANSI text, converted with
@@ -53,6 +69,10 @@ public:
     virtual RegStatus RegSetValueExA(RegKey key, const std::string& valueName, std::uint32_t type,
                                      const std::uint8_t* data, std::uint32_t size) = 0;
     virtual RegStatus RegCloseKey(RegKey key) = 0;
+    // Reads a value's type and data as the registry holds them, text in
+    // UTF-16 (RegQueryValueExW), so that no character is lost to the code page.
+    virtual RegStatus RegQueryValueExW(RegKey key, std::wstring_view valueName, std::uint32_t& type,
+                                       std::vector<std::uint8_t>& data) = 0;
 
     // Directory of the executable; no trailing backslash except at a drive root.
     virtual std::wstring ProgramDirectory() = 0;
@@ -64,6 +84,12 @@ public:
     // What the logic reads from the main window, at the moment it asks.
     virtual std::wstring MainWindowCaption() = 0;
     virtual bool IsOptionSet(OptionButton option) = 0;
+
+    // Whether administrator rights are in effect: elevated, or running as SYSTEM.
+    virtual bool IsElevated() = 0;
+    // The machine-wide apply lock, waited for up to waitMilliseconds; null
+    // when another apply still holds it then.
+    virtual std::unique_ptr<ApplyLock> LockApply(std::uint32_t waitMilliseconds) = 0;
 
     // Conversions to and from the ANSI code page.
     virtual std::string ToAnsi(std::wstring_view text) = 0;

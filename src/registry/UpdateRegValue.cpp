@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -56,14 +57,13 @@ std::optional<std::vector<std::uint8_t>> DwordData(std::wstring_view text)
                                      static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
 }
 
-} // namespace
-
 // Open, query the type, write once in that type, close. The key is opened with
 // full access in the 32-bit view, where the TARN client keeps its settings.
 // Nothing is created, deleted or retyped: a value that is missing or of another
-// type than text or number is reported, not repaired.
-std::wstring UpdateRegValue(Platform& platform, RegKey root, std::wstring_view keyPath,
-                            std::wstring_view valueName, std::wstring_view newValue)
+// type than text or number is reported, not repaired. Without write, the same
+// road stops just before the write: what a dry run can tell.
+std::wstring UpdateOrCheck(Platform& platform, RegKey root, std::wstring_view keyPath, std::wstring_view valueName,
+                           std::wstring_view newValue, bool write)
 {
     RegKey handle{};
     if (platform.RegOpenKeyExA(root, platform.ToAnsi(keyPath), 0, kKeyAllAccess | kKeyWow64_32Key, handle) !=
@@ -91,9 +91,49 @@ std::wstring UpdateRegValue(Platform& platform, RegKey root, std::wstring_view k
         return std::wstring(kUnsupportedType);
     }
 
-    if (platform.RegSetValueExA(key.Get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())) !=
-        kErrorSuccess)
+    if (write && platform.RegSetValueExA(key.Get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())) !=
+                     kErrorSuccess)
         return std::wstring(kWriteRefused);
+    return {};
+}
+
+} // namespace
+
+std::wstring UpdateRegValue(Platform& platform, RegKey root, std::wstring_view keyPath,
+                            std::wstring_view valueName, std::wstring_view newValue)
+{
+    return UpdateOrCheck(platform, root, keyPath, valueName, newValue, true);
+}
+
+std::wstring CheckRegValue(Platform& platform, RegKey root, std::wstring_view keyPath, std::wstring_view valueName,
+                           std::wstring_view newValue)
+{
+    return UpdateOrCheck(platform, root, keyPath, valueName, newValue, false);
+}
+
+std::optional<std::wstring> NewDataAsStored(Platform& platform, std::uint32_t type, std::wstring_view newValue)
+{
+    if (type == kRegSz)
+        return platform.FromAnsi(platform.ToAnsi(TrimSpaces(newValue)));
+    if (type == kRegDword) {
+        if (auto number = ParseDwordText(newValue))
+            return std::to_wstring(static_cast<std::uint32_t>(*number));
+    }
+    return std::nullopt;
+}
+
+std::wstring_view DescribeUpdateResult(std::wstring_view result)
+{
+    if (result == kKeyNotOpened)
+        return L"the key is missing or cannot be opened with full access";
+    if (result == kValueNotFound)
+        return L"the value is missing";
+    if (result == kWriteRefused)
+        return L"the registry refused the write";
+    if (result == kUnsupportedType)
+        return L"the value is neither text (REG_SZ) nor a number (REG_DWORD)";
+    if (result == kNotANumber)
+        return L"the value is a number (REG_DWORD) and the new data is not a whole number";
     return {};
 }
 

@@ -2,6 +2,8 @@
 
 #include "platform/Platform.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,5 +13,18 @@ namespace hostwend {
 // success, else an "#ERROR :nn#" marker; callers test only for empty.
 [[nodiscard]] std::wstring UpdateRegValue(Platform& platform, RegKey root, std::wstring_view keyPath,
                                           std::wstring_view valueName, std::wstring_view newValue);
+
+// The same road without the write: the result UpdateRegValue would give, a
+// write the registry would refuse aside. Opens with the same full access.
+[[nodiscard]] std::wstring CheckRegValue(Platform& platform, RegKey root, std::wstring_view keyPath,
+                                         std::wstring_view valueName, std::wstring_view newValue);
+
+// newValue as an update stores it in a value of this type, shown as a read of
+// that value would show it afterwards; nullopt when it cannot be stored.
+[[nodiscard]] std::optional<std::wstring> NewDataAsStored(Platform& platform, std::uint32_t type,
+                                                          std::wstring_view newValue);
+
+// What an update result means, for a person; "" for success.
+[[nodiscard]] std::wstring_view DescribeUpdateResult(std::wstring_view result);
 
 } // namespace hostwend

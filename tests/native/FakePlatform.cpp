@@ -152,6 +152,45 @@ RegStatus FakePlatform::RegSetValueExA(RegKey key, const std::string& valueName,
     return kErrorSuccess;
 }
 
+RegStatus FakePlatform::RegQueryValueExW(RegKey key, std::wstring_view valueName, std::uint32_t& type,
+                                         std::vector<std::uint8_t>& data)
+{
+    const std::string name = ToAnsi(valueName);
+    registryCalls.push_back("read " + name);
+    auto handle = openHandles_.find(key);
+    if (handle == openHandles_.end())
+        return 6;  // ERROR_INVALID_HANDLE
+    const auto& values = keys_[handle->second.path];
+    auto value = values.find(Lower(name));
+    if (value == values.end())
+        return kErrorFileNotFound;
+    type = value->second.type;
+    data = value->second.data;
+    // Text is kept as the A functions wrote it (Latin-1 here); the W read
+    // returns it in UTF-16, as Windows does.
+    if (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz) {
+        data.clear();
+        for (std::uint8_t byte : value->second.data) {
+            data.push_back(byte);
+            data.push_back(0);
+        }
+    }
+    return kErrorSuccess;
+}
+
+std::unique_ptr<ApplyLock> FakePlatform::LockApply(std::uint32_t waitMilliseconds)
+{
+    lockWaits.push_back(waitMilliseconds);
+    if (lockHeldElsewhere)
+        return nullptr;
+    struct Held final : ApplyLock {
+        explicit Held(int& count) : count_(count) { ++count_; }
+        ~Held() override { --count_; }
+        int& count_;
+    };
+    return std::make_unique<Held>(locksHeld);
+}
+
 RegStatus FakePlatform::RegCloseKey(RegKey key)
 {
     registryCalls.push_back("close");

@@ -45,6 +45,12 @@ public:
     std::vector<std::uint32_t> openAccessMasks;
     std::vector<std::string> registryCalls;  // "open path", "query name", "set name", "close"
 
+    // --- rights and the apply lock ---
+    bool elevated = true;
+    bool lockHeldElsewhere = false;
+    std::vector<std::uint32_t> lockWaits;  // the wait of each LockApply
+    int locksHeld = 0;
+
     // --- profile file ---
     void SetProfileEntry(const std::string& section, const std::string& key, const std::string& value);
     std::string profileFilePath;  // reads of any other path see no file
@@ -79,11 +85,15 @@ public:
     RegStatus RegSetValueExA(RegKey key, const std::string& valueName, std::uint32_t type,
                              const std::uint8_t* data, std::uint32_t size) override;
     RegStatus RegCloseKey(RegKey key) override;
+    RegStatus RegQueryValueExW(RegKey key, std::wstring_view valueName, std::uint32_t& type,
+                               std::vector<std::uint8_t>& data) override;
     std::wstring ProgramDirectory() override;
     std::wstring FileTest(const std::wstring& path) override;
     void EndProgram() override;
     std::wstring MainWindowCaption() override;
     bool IsOptionSet(OptionButton option) override;
+    bool IsElevated() override { return elevated; }
+    std::unique_ptr<ApplyLock> LockApply(std::uint32_t waitMilliseconds) override;
     std::string ToAnsi(std::wstring_view text) override;
     std::wstring FromAnsi(std::string_view text) override;
 

@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 #include "app/win32/AppContext.h"
 #include "app/win32/Form1.h"
+#include "platform/win32/DllSearch.h"
 
 #include <objbase.h>
 #include <windows.h>
@@ -29,10 +30,9 @@ private:
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
-    // The program runs elevated: a DLL planted beside it must never load.
     // Its own imports are all KnownDLLs; whatever loads later (the JPEG
-    // decoder behind OLE) comes from System32 only.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // decoder behind OLE) must come from System32 only.
+    RestrictDllSearch();
     ComApartment com;
     Win32Platform platform;
     ProfileState Module1;  // lives for the whole run

@@ -9,6 +9,19 @@ namespace {
 
 HKEY ToHkey(RegKey key) { return reinterpret_cast<HKEY>(key); }
 
+// One name for the whole machine: the window and the console program, in any
+// session, elevated or running as SYSTEM, all wait on the same mutex.
+constexpr wchar_t kApplyMutexName[] = L"Global\\Hostwend.Apply";
+
+class MutexApplyLock final : public ApplyLock {
+public:
+    explicit MutexApplyLock(UniqueKernelHandle mutex) : mutex_(std::move(mutex)) {}
+    ~MutexApplyLock() override { ReleaseMutex(mutex_.get()); }
+
+private:
+    UniqueKernelHandle mutex_;
+};
+
 std::wstring WindowText(HWND window)
 {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
@@ -70,6 +83,30 @@ RegStatus Win32Platform::RegSetValueExA(RegKey key, const std::string& valueName
 
 RegStatus Win32Platform::RegCloseKey(RegKey key) { return ::RegCloseKey(ToHkey(key)); }
 
+RegStatus Win32Platform::RegQueryValueExW(RegKey key, std::wstring_view valueName, std::uint32_t& type,
+                                          std::vector<std::uint8_t>& data)
+{
+    const std::wstring name(valueName);
+    // The value may grow between asking its size and reading it: ask again then.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD typeCode = 0;
+        DWORD size = 0;
+        LSTATUS status = ::RegQueryValueExW(ToHkey(key), name.c_str(), nullptr, &typeCode, nullptr, &size);
+        if (status != ERROR_SUCCESS)
+            return status;
+        data.resize(size);
+        status = ::RegQueryValueExW(ToHkey(key), name.c_str(), nullptr, &typeCode, data.data(), &size);
+        if (status == ERROR_MORE_DATA)
+            continue;
+        if (status == ERROR_SUCCESS) {
+            type = typeCode;
+            data.resize(size);
+        }
+        return status;
+    }
+    return ERROR_MORE_DATA;
+}
+
 std::wstring Win32Platform::ProgramDirectory()
 {
     // Grow the buffer until the whole path fits: a long install path must not be cut.
@@ -115,6 +152,44 @@ bool Win32Platform::IsOptionSet(OptionButton option)
 {
     HWND button = optionButtons_[static_cast<std::size_t>(option)];
     return button && SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool Win32Platform::IsElevated()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    UniqueKernelHandle owned(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size))
+        return elevation.TokenIsElevated != 0;
+    // No elevation to ask about: administrator rights are membership of Administrators.
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
+                                  0, 0, &administrators))
+        return false;
+    BOOL member = FALSE;
+    if (!CheckTokenMembership(nullptr, administrators, &member))
+        member = FALSE;
+    FreeSid(administrators);
+    return member != FALSE;
+}
+
+std::unique_ptr<ApplyLock> Win32Platform::LockApply(std::uint32_t waitMilliseconds)
+{
+    UniqueKernelHandle mutex(CreateMutexW(nullptr, FALSE, kApplyMutexName));
+    if (!mutex)  // made by another account whose mutex we may only wait on
+        mutex.reset(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kApplyMutexName));
+    if (!mutex)
+        return nullptr;
+    // An abandoned mutex is ours now: its holder ended mid-apply, and this
+    // apply rewrites every value anyway.
+    const DWORD waited = WaitForSingleObject(mutex.get(), waitMilliseconds);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED)
+        return nullptr;
+    return std::make_unique<MutexApplyLock>(std::move(mutex));
 }
 
 std::string Win32Platform::ToAnsi(std::wstring_view text)

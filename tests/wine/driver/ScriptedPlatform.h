@@ -51,12 +51,22 @@ public:
         return real_.RegSetValueExA(key, valueName, type, data, size);
     }
     RegStatus RegCloseKey(RegKey key) override { return real_.RegCloseKey(key); }
+    RegStatus RegQueryValueExW(RegKey key, std::wstring_view valueName, std::uint32_t& type,
+                               std::vector<std::uint8_t>& data) override
+    {
+        return real_.RegQueryValueExW(key, valueName, type, data);
+    }
     std::wstring ProgramDirectory() override { return real_.ProgramDirectory(); }
     std::wstring FileTest(const std::wstring& path) override { return real_.FileTest(path); }
     // Recorded, not done: the caller decides whether it was wanted.
     void EndProgram() override { ++endProgramCalls; }
     std::wstring MainWindowCaption() override { return caption; }
     bool IsOptionSet(OptionButton option) override { return optionSet[static_cast<std::size_t>(option)]; }
+    bool IsElevated() override { return real_.IsElevated(); }
+    std::unique_ptr<ApplyLock> LockApply(std::uint32_t waitMilliseconds) override
+    {
+        return real_.LockApply(waitMilliseconds);
+    }
     std::string ToAnsi(std::wstring_view text) override { return real_.ToAnsi(text); }
     std::wstring FromAnsi(std::string_view text) override { return real_.FromAnsi(text); }
 

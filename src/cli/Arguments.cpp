@@ -1,0 +1,137 @@
+#include "cli/Arguments.h"
+
+namespace hostwend::cli {
+namespace {
+
+std::wstring Lower(std::wstring_view text)
+{
+    std::wstring lower(text);
+    for (wchar_t& c : lower)
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+    return lower;
+}
+
+const ConnectionType* TypeNamed(std::wstring_view name)
+{
+    const std::wstring lower = Lower(name);
+    for (const ConnectionType& type : kConnectionTypes)
+        if (type.name == lower)
+            return &type;
+    return nullptr;
+}
+
+} // namespace
+
+std::wstring_view CommandText(CommandName command)
+{
+    switch (command) {
+    case CommandName::Show:
+        return L"show";
+    case CommandName::Check:
+        return L"check";
+    case CommandName::Apply:
+        return L"apply";
+    }
+    return L"";
+}
+
+Arguments ParseArguments(const std::vector<std::wstring>& arguments)
+{
+    Arguments parsed;
+    std::vector<std::wstring_view> words;
+    auto refuse = [&parsed](std::wstring message) {
+        if (parsed.usageError.empty())
+            parsed.usageError = std::move(message);
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::wstring_view argument = arguments[i];
+        if (argument == L"--help" || argument == L"-h" || argument == L"/?") {
+            parsed.help = true;
+        } else if (argument == L"--json") {
+            parsed.json = true;
+        } else if (argument == L"--profile" || argument.starts_with(L"--profile=")) {
+            std::wstring path;
+            if (argument == L"--profile") {
+                if (i + 1 == arguments.size()) {
+                    refuse(L"--profile needs a path");
+                    continue;
+                }
+                path = arguments[++i];
+            } else {
+                path = argument.substr(std::wstring_view(L"--profile=").size());
+            }
+            if (parsed.profilePath)
+                refuse(L"--profile is given twice");
+            else if (path.empty())
+                refuse(L"--profile needs a path");
+            else if (path.find_first_of(L"*?") != std::wstring::npos)
+                refuse(L"the --profile path names more than one file: " + path);
+            parsed.profilePath = path;
+        } else if (argument.starts_with(L"-") || argument.starts_with(L"/")) {
+            refuse(L"unknown option: " + std::wstring(argument));
+        } else {
+            words.push_back(argument);
+        }
+    }
+    if (parsed.help)
+        return parsed;
+
+    if (words.empty()) {
+        refuse(L"a command is missing: show, check or apply");
+        return parsed;
+    }
+    const std::wstring command = Lower(words[0]);
+    if (command == L"show") {
+        parsed.command = CommandName::Show;
+        if (words.size() > 1)
+            refuse(L"show takes no connection type: " + std::wstring(words[1]));
+    } else if (command == L"check" || command == L"apply") {
+        parsed.command = command == L"check" ? CommandName::Check : CommandName::Apply;
+        if (words.size() < 2)
+            refuse(command + L" needs a connection type: lan, vpn, vsat or others");
+        else if (!(parsed.type = TypeNamed(words[1])))
+            refuse(L"unknown connection type: " + std::wstring(words[1]) + L" (lan, vpn, vsat or others)");
+        else if (words.size() > 2)
+            refuse(L"too many arguments: " + std::wstring(words[2]));
+    } else {
+        refuse(L"unknown command: " + std::wstring(words[0]));
+    }
+    return parsed;
+}
+
+std::wstring_view UsageText()
+{
+    return L"Usage: hostwend-cli [--profile PATH] [--json] COMMAND\r\n"
+           L"\r\n"
+           L"Points this computer's TARN 6.x client at the server that HWD.ini names\r\n"
+           L"for a connection type, without a window and without asking anything.\r\n"
+           L"\r\n"
+           L"Commands:\r\n"
+           L"  show          the eight client values as they are now, and which\r\n"
+           L"                connection type of the profile they point at\r\n"
+           L"  check TYPE    what apply TYPE would do, step by step; writes nothing\r\n"
+           L"  apply TYPE    writes the address and port of TYPE, as the window's Apply\r\n"
+           L"TYPE is lan, vpn, vsat or others, in any letter case.\r\n"
+           L"\r\n"
+           L"Options:\r\n"
+           L"  --profile PATH  read PATH instead of HWD.ini beside the program\r\n"
+           L"  --json          write one JSON document to standard output\r\n"
+           L"  --help, /?      this text\r\n"
+           L"\r\n"
+           L"check and apply need administrator rights: run them from an elevated\r\n"
+           L"prompt, or as SYSTEM from a deployment tool.\r\n"
+           L"\r\n"
+           L"Exit codes:\r\n"
+           L"  0       done: show read the values; check: apply would succeed;\r\n"
+           L"          apply: every value written\r\n"
+           L"  2       the profile file is missing\r\n"
+           L"  3       a profile value is missing, blank or too long; nothing written\r\n"
+           L"  4       another apply on this computer did not finish within 30 seconds;\r\n"
+           L"          nothing written\r\n"
+           L"  5       check or apply without administrator rights; nothing written\r\n"
+           L"  21-28   step 1 to 8 failed (apply stopped there; check: would fail there)\r\n"
+           L"  87      usage error; nothing read or written\r\n";
+}
+
+} // namespace hostwend::cli

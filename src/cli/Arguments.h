@@ -1,0 +1,30 @@
+#pragma once
+
+#include "profile/ConnectionType.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hostwend::cli {
+
+enum class CommandName { Show, Check, Apply };
+
+// The command line, decided in full before anything is read or written.
+struct Arguments {
+    bool help = false;
+    CommandName command = CommandName::Show;
+    const ConnectionType* type = nullptr;  // check and apply
+    bool json = false;
+    std::optional<std::wstring> profilePath;
+    std::wstring usageError;  // not empty: nothing runs
+};
+
+// The arguments after the program's name.
+[[nodiscard]] Arguments ParseArguments(const std::vector<std::wstring>& arguments);
+
+[[nodiscard]] std::wstring_view CommandText(CommandName command);
+[[nodiscard]] std::wstring_view UsageText();
+
+} // namespace hostwend::cli

@@ -1,0 +1,180 @@
+#include "cli/Report.h"
+
+#include "registry/UpdateRegValue.h"
+
+namespace hostwend::cli {
+namespace {
+
+constexpr std::wstring_view kNewLine = L"\r\n";
+
+std::wstring FullKey(const ApplyStep& step)
+{
+    return std::wstring(kLocalMachineName) + L"\\" + std::wstring(step.keyPath);
+}
+
+std::wstring_view ResultText(StepResult result)
+{
+    switch (result) {
+    case StepResult::Shown:
+        return L"";
+    case StepResult::Written:
+        return L"written";
+    case StepResult::WouldBeWritten:
+        return L"would be written";
+    case StepResult::Failed:
+        return L"failed";
+    case StepResult::NotReached:
+        return L"not reached";
+    }
+    return L"";
+}
+
+// A JSON value: a string, or null when there is none.
+std::wstring JsonOrNull(const std::optional<std::wstring>& text)
+{
+    return text ? Quoted(*text, true) : std::wstring(L"null");
+}
+
+std::wstring JsonText(std::wstring_view text) { return Quoted(text, true); }
+
+std::wstring JsonStep(const StepOutcome& outcome, bool withChange)
+{
+    std::wstring json = L"{\"step\": " + std::to_wstring(outcome.number) +
+                        L", \"key\": " + JsonText(FullKey(*outcome.step)) +
+                        L", \"value\": " + JsonText(outcome.step->valueName) + L", \"type\": " +
+                        JsonOrNull(outcome.now ? std::optional(RegTypeName(outcome.now->type)) : std::nullopt) +
+                        L", \"data\": " +
+                        JsonOrNull(outcome.now ? std::optional(outcome.now->data) : std::nullopt);
+    if (withChange) {
+        const bool failed = outcome.result == StepResult::Failed;
+        json += L", \"new_data\": " + JsonText(outcome.newData) + L", \"outcome\": " +
+                JsonText(ResultText(outcome.result)) + L", \"error\": " +
+                JsonOrNull(failed ? std::optional(std::wstring(outcome.step->prompt)) : std::nullopt) +
+                L", \"reason\": " +
+                JsonOrNull(failed ? std::optional(std::wstring(DescribeUpdateResult(outcome.updateResult)))
+                                : std::nullopt);
+    }
+    return json + L"}";
+}
+
+std::optional<std::wstring> Unless(bool empty, const std::wstring& text)
+{
+    return empty ? std::nullopt : std::optional(text);
+}
+
+} // namespace
+
+std::wstring Quoted(std::wstring_view text, bool asciiOnly)
+{
+    static constexpr wchar_t kHex[] = L"0123456789abcdef";
+    std::wstring quoted = L"\"";
+    for (wchar_t c : text) {
+        switch (c) {
+        case L'"':
+            quoted += L"\\\"";
+            break;
+        case L'\\':
+            quoted += L"\\\\";
+            break;
+        case L'\n':
+            quoted += L"\\n";
+            break;
+        case L'\r':
+            quoted += L"\\r";
+            break;
+        case L'\t':
+            quoted += L"\\t";
+            break;
+        default: {
+            const auto code = static_cast<std::uint32_t>(c) & 0xFFFF;
+            if (code < 0x20 || code == 0x7F || (asciiOnly && code > 0x7F)) {
+                quoted += L"\\u";
+                for (int shift = 12; shift >= 0; shift -= 4)
+                    quoted.push_back(kHex[(code >> shift) & 15]);
+            } else {
+                quoted.push_back(c);
+            }
+        }
+        }
+    }
+    return quoted + L"\"";
+}
+
+std::wstring TextHeader(const CommandResult& result)
+{
+    std::wstring text = L"Profile: " + result.profilePath + (result.profileFound ? L"" : L" (not found)") +
+                        std::wstring(kNewLine);
+    if (result.type) {
+        text += L"Type:    " + std::wstring(result.type->name) + std::wstring(kNewLine);
+        text += L"Address: " + result.address.value_or(L"") + std::wstring(kNewLine);
+        text += L"Port:    " + result.port.value_or(L"") + std::wstring(kNewLine);
+    }
+    return text;
+}
+
+std::wstring TextStep(const StepOutcome& outcome)
+{
+    std::wstring text = std::to_wstring(outcome.number) + L". " + std::wstring(outcome.step->valueName) + L" in " +
+                        FullKey(*outcome.step) + std::wstring(kNewLine) + L"   ";
+    text += outcome.now ? RegTypeName(outcome.now->type) + L" " + Quoted(outcome.now->data, false)
+                        : std::wstring(L"missing");
+    if (outcome.result != StepResult::Shown) {
+        text += L" -> " + Quoted(outcome.newData, false) + L": " + std::wstring(ResultText(outcome.result));
+        if (outcome.result == StepResult::Failed)
+            text += L", " + std::wstring(DescribeUpdateResult(outcome.updateResult));
+    }
+    return text + std::wstring(kNewLine);
+}
+
+std::wstring TextFooter(const CommandResult& result)
+{
+    if (result.command == CommandName::Show) {
+        if (!result.profileFound)
+            return L"Points at: (no profile to compare with)" + std::wstring(kNewLine);
+        std::wstring text = L"Points at: " + result.pointsAt;
+        if (result.heldAddress)
+            text += L" (" + *result.heldAddress + L")";
+        return text + std::wstring(kNewLine);
+    }
+    return result.report.empty() ? std::wstring() : result.report + std::wstring(kNewLine);
+}
+
+std::wstring TextDiagnostics(const CommandResult& result)
+{
+    std::wstring text;
+    for (const std::wstring& warning : result.warnings)
+        text += L"warning: " + warning + std::wstring(kNewLine);
+    if (!result.error.empty())
+        text += L"hostwend-cli: " + result.error + std::wstring(kNewLine);
+    return text;
+}
+
+std::wstring JsonDocument(const CommandResult& result)
+{
+    const bool show = result.command == CommandName::Show;
+    std::wstring json = L"{\"command\": " + JsonText(CommandText(result.command));
+    if (!show)
+        json += L", \"type\": " + JsonText(result.type->name);
+    json += L", \"profile\": " + JsonText(result.profilePath) +
+            L", \"profile_found\": " + (result.profileFound ? L"true" : L"false");
+    if (show) {
+        json += L", \"held_address\": " + JsonOrNull(result.heldAddress) + L", \"points_at\": " +
+                JsonOrNull(Unless(result.pointsAt.empty(), result.pointsAt));
+    } else {
+        json += L", \"address\": " + JsonOrNull(result.address) + L", \"port\": " + JsonOrNull(result.port);
+    }
+    json += L", \"warnings\": [";
+    for (std::size_t i = 0; i < result.warnings.size(); ++i)
+        json += (i ? L", " : L"") + JsonText(result.warnings[i]);
+    json += show ? L"], \"values\": [" : L"], \"steps\": [";
+    for (std::size_t i = 0; i < result.steps.size(); ++i)
+        json += (i ? L",\r\n  " : L"\r\n  ") + JsonStep(result.steps[i], !show);
+    json += L"]";
+    if (!show)
+        json += L", \"report\": " + JsonOrNull(Unless(result.report.empty(), result.report));
+    json += L", \"error\": " + JsonOrNull(Unless(result.error.empty(), result.error)) +
+            L", \"exit_code\": " + std::to_wstring(result.exitCode) + L"}\r\n";
+    return json;
+}
+
+} // namespace hostwend::cli

@@ -1,0 +1,98 @@
+#include "registry/ReadRegValue.h"
+
+namespace hostwend {
+namespace {
+
+std::wstring Utf16Text(const std::vector<std::uint8_t>& data)
+{
+    std::wstring text;
+    for (std::size_t i = 0; i + 1 < data.size(); i += 2)
+        text.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));
+    return text;
+}
+
+std::uint64_t LittleEndian(const std::vector<std::uint8_t>& data, std::size_t bytes)
+{
+    std::uint64_t number = 0;
+    for (std::size_t i = bytes; i-- > 0;)
+        number = (number << 8) | data[i];
+    return number;
+}
+
+} // namespace
+
+std::wstring RegDataText(std::uint32_t type, const std::vector<std::uint8_t>& data)
+{
+    if (type == kRegSz || type == kRegExpandSz) {
+        std::wstring text = Utf16Text(data);
+        // The stored NUL ends the text; a value written without one has none.
+        if (std::size_t end = text.find(L'\0'); end != std::wstring::npos)
+            text.resize(end);
+        return text;
+    }
+    if (type == kRegMultiSz) {
+        // The strings one per line, without the empty string that ends the list.
+        std::wstring text = Utf16Text(data);
+        while (!text.empty() && text.back() == L'\0')
+            text.pop_back();
+        for (wchar_t& c : text)
+            if (c == L'\0')
+                c = L'\n';
+        return text;
+    }
+    if (type == kRegDword && data.size() == 4)
+        return std::to_wstring(LittleEndian(data, 4));
+    if (type == kRegQword && data.size() == 8)
+        return std::to_wstring(LittleEndian(data, 8));
+    static constexpr wchar_t kHex[] = L"0123456789abcdef";
+    std::wstring text;
+    for (std::uint8_t byte : data) {
+        if (!text.empty())
+            text.push_back(L' ');
+        text.push_back(kHex[byte >> 4]);
+        text.push_back(kHex[byte & 15]);
+    }
+    return text;
+}
+
+std::wstring RegTypeName(std::uint32_t type)
+{
+    switch (type) {
+    case 0:
+        return L"REG_NONE";
+    case kRegSz:
+        return L"REG_SZ";
+    case kRegExpandSz:
+        return L"REG_EXPAND_SZ";
+    case kRegBinary:
+        return L"REG_BINARY";
+    case kRegDword:
+        return L"REG_DWORD";
+    case 5:
+        return L"REG_DWORD_BIG_ENDIAN";
+    case kRegMultiSz:
+        return L"REG_MULTI_SZ";
+    case kRegQword:
+        return L"REG_QWORD";
+    default:
+        return L"type " + std::to_wstring(type);
+    }
+}
+
+std::optional<RegValueNow> ReadRegValue(Platform& platform, std::wstring_view keyPath, std::wstring_view valueName)
+{
+    RegKey key{};
+    // Read access only: showing what a client points at needs no administrator.
+    if (platform.RegOpenKeyExA(kHkeyLocalMachine, platform.ToAnsi(keyPath), 0, kKeyRead | kKeyWow64_32Key, key) !=
+        kErrorSuccess)
+        return std::nullopt;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    const RegStatus status = platform.RegQueryValueExW(key, valueName, type, data);
+    platform.RegCloseKey(key);
+    if (status != kErrorSuccess)
+        return std::nullopt;
+    return RegValueNow{type, RegDataText(type, data)};
+}
+
+} // namespace hostwend

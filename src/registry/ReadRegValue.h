@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hostwend {
+
+// A value as it is now, for showing: its type and its data as text.
+struct RegValueNow {
+    std::uint32_t type = 0;
+    std::wstring data;
+};
+
+// Reads one value below HKEY_LOCAL_MACHINE in the 32-bit view, opening its key
+// for reading only; nullopt when the key or the value is missing.
+[[nodiscard]] std::optional<RegValueNow> ReadRegValue(Platform& platform, std::wstring_view keyPath,
+                                                      std::wstring_view valueName);
+
+// Registry data as text: text types as their text, numbers in decimal,
+// anything else as hexadecimal bytes.
+[[nodiscard]] std::wstring RegDataText(std::uint32_t type, const std::vector<std::uint8_t>& data);
+
+// "REG_SZ", "REG_DWORD", ...; an unknown type by its number.
+[[nodiscard]] std::wstring RegTypeName(std::uint32_t type);
+
+} // namespace hostwend
