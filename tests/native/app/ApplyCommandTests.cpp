@@ -176,5 +176,31 @@ TEST(ApplyCommand, AFailedStepShowsOnlyItsOwnMessage)
     EXPECT_EQ(machine.Written(0), "10.1.2.3:7777:0") << "earlier steps stay written";
 }
 
+TEST(ApplyCommand, WaitsForAnotherApplyAndGivesUpWithNothingReadOrWritten)
+{
+    Machine machine;
+    FakePlatform& platform = machine.platform;
+    machine.Choose(OptionButton::OptLan);
+    platform.SetProfileEntry("SETUP", "LanAddress", "10.1.2.3");
+    platform.lockHeldElsewhere = true;
+
+    CmdApply_Click(platform, machine.state);
+
+    EXPECT_EQ(platform.lockWaits, std::vector<std::uint32_t>{30000});
+    ASSERT_EQ(platform.boxes.size(), 2u);
+    EXPECT_EQ(platform.boxes[1].prompt,
+              L"Another Hostwend is applying settings on this computer. Try again when it has finished.");
+    EXPECT_EQ(platform.boxes[1].style, 16);
+    EXPECT_EQ(platform.boxes[1].title, kCaption);
+    EXPECT_TRUE(platform.profileReads.empty());
+    EXPECT_TRUE(platform.registryCalls.empty());
+
+    // Its turn come, it applies and lets the next one go.
+    platform.lockHeldElsewhere = false;
+    CmdApply_Click(platform, machine.state);
+    EXPECT_EQ(machine.Written(0), "10.1.2.3:7777:0");
+    EXPECT_EQ(platform.locksHeld, 0);
+}
+
 } // namespace
 } // namespace hostwend

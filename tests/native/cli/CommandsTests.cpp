@@ -1,0 +1,296 @@
+#include "FakePlatform.h"
+#include "TarnClient.h"
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Report.h"
+
+#include <gtest/gtest.h>
+
+namespace hostwend::cli {
+namespace {
+
+using hostwend::testing::FakePlatform;
+using hostwend::testing::kTarnValues;
+
+constexpr wchar_t kProfile[] = L"C:\\Sites\\branch.ini";
+
+Arguments Parse(std::vector<std::wstring> words) { return ParseArguments(words); }
+
+// Counts what the lock covers: every write must happen while it is held.
+struct Machine : FakePlatform {
+    Machine()
+    {
+        for (std::size_t i = 0; i < kTarnValues.size(); ++i) {
+            if (i == 4 || i == 5)
+                SetDword(kTarnValues[i].first, kTarnValues[i].second, i == 4 ? 1 : 0);
+            else
+                SetString(kTarnValues[i].first, kTarnValues[i].second, "old");
+        }
+        ordinaryFiles[kProfile] = L"branch.ini";
+        profileFilePath = ToAnsi(kProfile);
+        SetProfileEntry("SETUP", "LanAddress", "10.1.2.3");
+        SetProfileEntry("SETUP", "VPNAddress", "10.0.0.7");
+        SetProfileEntry("SETUP", "VsatAddress", "172.20.4.2");
+        SetProfileEntry("SETUP", "OthersAddress", "server1.example.net");
+        SetProfileEntry("SETUP", "BcastUDPPort", "7777");
+    }
+    RegStatus RegSetValueExA(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                             std::uint32_t size) override
+    {
+        writesWithoutLock += locksHeld == 0;
+        return FakePlatform::RegSetValueExA(key, name, type, data, size);
+    }
+    CommandResult Run(const std::vector<std::wstring>& words)
+    {
+        const Arguments arguments = Parse(words);
+        EXPECT_TRUE(arguments.usageError.empty()) << arguments.usageError.c_str();
+        ProfileState state;
+        Progress quiet;
+        return RunCommand(*this, state, arguments, kProfile, quiet);
+    }
+    std::size_t Writes() const
+    {
+        std::size_t writes = 0;
+        for (const auto& call : registryCalls)
+            writes += call.rfind("set ", 0) == 0;
+        return writes;
+    }
+    int writesWithoutLock = 0;
+};
+
+TEST(CliArguments, ParsesCommandsTypesAndOptionsOrRefusesThem)
+{
+    const struct {
+        std::vector<std::wstring> words;
+        std::wstring error;  // "": parsed
+        CommandName command = CommandName::Show;
+        const wchar_t* type = nullptr;
+        bool json = false;
+    } cases[] = {
+        {{L"show"}, L""},
+        {{L"CHECK", L"Vsat"}, L"", CommandName::Check, L"vsat"},
+        {{L"apply", L"others", L"--json"}, L"", CommandName::Apply, L"others", true},
+        {{L"--profile", L"x.ini", L"apply", L"LAN"}, L"", CommandName::Apply, L"lan"},
+        {{}, L"a command is missing: show, check or apply"},
+        {{L"remove"}, L"unknown command: remove"},
+        {{L"apply"}, L"apply needs a connection type: lan, vpn, vsat or others"},
+        {{L"apply", L"wifi"}, L"unknown connection type: wifi (lan, vpn, vsat or others)"},
+        {{L"check", L"vpn", L"lan"}, L"too many arguments: lan"},
+        {{L"show", L"lan"}, L"show takes no connection type: lan"},
+        {{L"show", L"--verbose"}, L"unknown option: --verbose"},
+        {{L"show", L"--profile"}, L"--profile needs a path"},
+        {{L"--profile", L"a.ini", L"--profile=b.ini", L"show"}, L"--profile is given twice"},
+        {{L"--profile", L"*.ini", L"show"}, L"the --profile path names more than one file: *.ini"},
+    };
+    for (const auto& c : cases) {
+        const Arguments parsed = Parse(c.words);
+        EXPECT_EQ(parsed.usageError, c.error);
+        if (!c.error.empty())
+            continue;
+        EXPECT_EQ(parsed.command, c.command);
+        EXPECT_EQ(parsed.type ? std::wstring(parsed.type->name) : L"", c.type ? c.type : L"");
+        EXPECT_EQ(parsed.json, c.json);
+    }
+    EXPECT_EQ(*Parse({L"--profile=s.ini", L"show"}).profilePath, L"s.ini");
+    // Help wins over anything else on the line.
+    EXPECT_TRUE(Parse({L"apply", L"wifi", L"/?"}).help);
+    EXPECT_TRUE(Parse({L"--help"}).help);
+}
+
+TEST(CliCommands, ApplyWritesEachTypeAsTheWindowDoesAndCheckPredictsIt)
+{
+    for (const ConnectionType& type : kConnectionTypes) {
+        SCOPED_TRACE(std::string(type.name.begin(), type.name.end()));
+        Machine machine;
+        const CommandResult check = machine.Run({L"check", std::wstring(type.name)});
+        EXPECT_EQ(machine.Writes(), 0u);
+        EXPECT_TRUE(machine.lockWaits.empty()) << "a dry run needs no turn";
+
+        const CommandResult apply = machine.Run({L"apply", std::wstring(type.name)});
+        EXPECT_EQ(apply.exitCode, kExitDone);
+        EXPECT_EQ(check.exitCode, kExitDone);
+        const bool vsat = type.option == OptionButton::OptVsat;
+        ASSERT_EQ(apply.steps.size(), vsat ? 8u : 7u);
+        ASSERT_EQ(check.steps.size(), apply.steps.size());
+        for (std::size_t i = 0; i < apply.steps.size(); ++i) {
+            EXPECT_EQ(check.steps[i].number, apply.steps[i].number);
+            EXPECT_EQ(check.steps[i].newData, apply.steps[i].newData);
+            EXPECT_EQ(check.steps[i].result, StepResult::WouldBeWritten);
+            EXPECT_EQ(apply.steps[i].result, StepResult::Written);
+            EXPECT_EQ(apply.steps[i].now->data, check.steps[i].now->data) << "data now, before the write";
+        }
+        EXPECT_EQ(machine.Writes(), apply.steps.size());
+        EXPECT_EQ(machine.writesWithoutLock, 0);
+        EXPECT_EQ(machine.lockWaits, std::vector<std::uint32_t>{30000});
+        EXPECT_EQ(machine.locksHeld, 0) << "released at the end";
+        EXPECT_EQ(apply.report, AppliedReport(type, *apply.address));
+        // What show reads now is what check said would be stored.
+        const CommandResult shown = machine.Run({L"show"});
+        for (const StepOutcome& step : apply.steps)
+            EXPECT_EQ(shown.steps[step.number - 1].now->data, step.newData);
+        EXPECT_EQ(shown.pointsAt, type.name);
+    }
+}
+
+TEST(CliCommands, CheckAndApplyStopAtTheSameFailingStep)
+{
+    const struct {
+        const char* name;
+        std::size_t failing;  // step number
+        void (*breakIt)(Machine&);
+    } cases[] = {
+        {"client key missing", 1, [](Machine& m) { m.keysDeniedFullAccess = {"software\\tarn\\tarn6\\tarn manager\\client tcp-ip"}; }},
+        {"port not a number", 5, [](Machine& m) { m.SetProfileEntry("SETUP", "BcastUDPPort", "77a"); }},
+        {"expandable server", 8,
+         [](Machine& m) { m.SetValue(kTarnValues[7].first, kTarnValues[7].second, kRegExpandSz, {'x', 0}); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine machine;
+        c.breakIt(machine);
+        const CommandResult check = machine.Run({L"check", L"vsat"});
+        const CommandResult apply = machine.Run({L"apply", L"vsat"});
+        EXPECT_EQ(check.exitCode, StepFailedExitCode(c.failing));
+        EXPECT_EQ(apply.exitCode, check.exitCode);
+        EXPECT_EQ(apply.error, check.error);
+        EXPECT_TRUE(apply.report.empty());
+        ASSERT_EQ(apply.steps.size(), 8u) << "later steps are listed as not reached";
+        for (const StepOutcome& step : apply.steps) {
+            const StepResult expected = step.number < c.failing    ? StepResult::Written
+                                        : step.number == c.failing ? StepResult::Failed
+                                                                   : StepResult::NotReached;
+            EXPECT_EQ(step.result, expected) << "step " << step.number;
+        }
+        EXPECT_EQ(machine.Writes(), c.failing - 1);
+    }
+}
+
+TEST(CliCommands, RefusesBeforeWritingWhatCannotBeDoneWhole)
+{
+    const struct {
+        const char* name;
+        int exitCode;
+        std::wstring error;
+        void (*setUp)(Machine&);
+        const wchar_t* command = L"apply";
+    } cases[] = {
+        {"not elevated", kExitNotElevated,
+         L"apply vpn needs administrator rights: run it from an elevated prompt (Run as administrator), or as SYSTEM "
+         L"from a deployment tool; nothing was written",
+         [](Machine& m) { m.elevated = false; }},
+        {"check not elevated", kExitNotElevated,
+         L"check vpn needs administrator rights: run it from an elevated prompt (Run as administrator), or as SYSTEM "
+         L"from a deployment tool; nothing was written",
+         [](Machine& m) { m.elevated = false; }, L"check"},
+        {"another apply", kExitApplyBusy,
+         L"another Hostwend is applying settings on this computer and did not finish within 30 seconds; nothing was "
+         L"written",
+         [](Machine& m) { m.lockHeldElsewhere = true; }},
+        {"no profile", kExitProfileMissing, L"profile file not found: C:\\Sites\\branch.ini",
+         [](Machine& m) { m.ordinaryFiles.clear(); }},
+        {"blank address", kExitProfileValueRefused, L"VPNAddress missing in HWD.ini; nothing was written",
+         [](Machine& m) { m.SetProfileEntry("SETUP", "VPNAddress", "  "); }},
+        {"no port", kExitProfileValueRefused, L"BcastUDPPort missing in HWD.ini; nothing was written",
+         [](Machine& m) { m.SetProfileEntry("SETUP", "BcastUDPPort", ""); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine machine;
+        c.setUp(machine);
+        const CommandResult result = machine.Run({c.command, L"vpn"});
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_EQ(machine.Writes(), 0u);
+        EXPECT_TRUE(result.steps.empty());
+        if (c.exitCode == kExitNotElevated || c.exitCode == kExitApplyBusy) {
+            EXPECT_TRUE(machine.profileReads.empty()) << "decided before the profile is read";
+        }
+    }
+}
+
+TEST(CliCommands, ShowReadsOnlyAndNamesTheTypeTheValuesPointAt)
+{
+    const struct {
+        const char* name;
+        void (*setUp)(Machine&);
+        std::wstring pointsAt;
+        std::optional<std::wstring> held;
+    } cases[] = {
+        {"old client", [](Machine&) {}, L"none", std::nullopt},
+        {"others, its host name written by hand in lower case",
+         [](Machine& m) {
+             for (std::size_t i : {0, 1})
+                 m.SetString(kTarnValues[i].first, kTarnValues[i].second, "server1.example.net:7777:0");
+             m.SetString(kTarnValues[3].first, kTarnValues[3].second, "239.255.255.255:server1.example.net");
+             for (std::size_t i : {2, 6, 7})
+                 m.SetString(kTarnValues[i].first, kTarnValues[i].second, "server1.example.net");
+         },
+         L"others", L"server1.example.net"},
+        {"disagreeing", [](Machine& m) { m.SetString(kTarnValues[7].first, kTarnValues[7].second, "10.9.9.9");
+                                          m.SetString(kTarnValues[6].first, kTarnValues[6].second, "10.0.0.7"); },
+         L"mixed", std::nullopt},
+        {"partial client", [](Machine& m) { m.DeleteKey(kTarnValues[2].first); }, L"none", std::nullopt},
+        {"no client",
+         [](Machine& m) {
+             m.DeleteKey("SOFTWARE\\TARN");
+             m.DeleteKey(kTarnValues[7].first);
+         },
+         L"none", std::nullopt},
+        {"no profile", [](Machine& m) { m.ordinaryFiles.clear(); }, L"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine machine;
+        c.setUp(machine);
+        machine.elevated = false;  // show needs no rights
+        const CommandResult result = machine.Run({L"show"});
+        EXPECT_EQ(result.exitCode, kExitDone);
+        EXPECT_EQ(result.pointsAt, c.pointsAt);
+        EXPECT_EQ(result.heldAddress, c.held);
+        EXPECT_EQ(result.steps.size(), 8u);
+        EXPECT_EQ(machine.Writes(), 0u);
+        for (std::uint32_t mask : machine.openAccessMasks)
+            EXPECT_EQ(mask, kKeyRead | kKeyWow64_32Key);
+        EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    }
+}
+
+TEST(CliCommands, WarnsOfAnUnlikelyAddressOrPortAndAppliesItAllTheSame)
+{
+    const struct {
+        const char* address;
+        const char* port;
+        std::vector<std::wstring> warnings;
+    } cases[] = {
+        {"10.0.0.3", "7777", {}},
+        {"server-1.example.net", "1", {}},
+        {"10.0.0.300", "65535", {L"VsatAddress in HWD.ini is neither an IPv4 address nor a host name: 10.0.0.300"}},
+        {"10.0.0", "0", {L"VsatAddress in HWD.ini is neither an IPv4 address nor a host name: 10.0.0",
+                         L"BcastUDPPort in HWD.ini is not a port number from 1 to 65535: 0"}},
+        {"-bad-.net", "65536", {L"VsatAddress in HWD.ini is neither an IPv4 address nor a host name: -BAD-.NET",
+                                L"BcastUDPPort in HWD.ini is not a port number from 1 to 65535: 65536"}},
+        {"a_b.net", "+77", {L"VsatAddress in HWD.ini is neither an IPv4 address nor a host name: A_B.NET",
+                            L"BcastUDPPort in HWD.ini is not a port number from 1 to 65535: +77"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        Machine machine;
+        machine.SetProfileEntry("SETUP", "VsatAddress", c.address);
+        machine.SetProfileEntry("SETUP", "BcastUDPPort", c.port);
+        const CommandResult result = machine.Run({L"check", L"vsat"});
+        EXPECT_EQ(result.warnings, c.warnings);
+        EXPECT_EQ(result.steps.size(), 8u) << "a warning refuses nothing";
+    }
+}
+
+TEST(CliReport, QuotesAnyDataSoThatItRoundTrips)
+{
+    EXPECT_EQ(Quoted(L"a\"b\\c", true), L"\"a\\\"b\\\\c\"");
+    EXPECT_EQ(Quoted(L"tab\there\r\n\x01\x7f", true), L"\"tab\\there\\r\\n\\u0001\\u007f\"");
+    EXPECT_EQ(Quoted(L"\u00e9\u4e2d", true), L"\"\\u00e9\\u4e2d\"");
+    EXPECT_EQ(Quoted(L"\u00e9\u4e2d", false), L"\"\u00e9\u4e2d\"") << "a console shows the characters themselves";
+}
+
+} // namespace
+} // namespace hostwend::cli
