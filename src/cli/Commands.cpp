@@ -2,6 +2,7 @@
 
 #include "cli/ExitCodes.h"
 #include "profile/ProfileValueCheck.h"
+#include "profile/ProfileValueWarning.h"
 #include "profile/ReadProfileValue.h"
 #include "registry/UpdateRegValue.h"
 

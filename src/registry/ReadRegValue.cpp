@@ -1,5 +1,7 @@
 #include "registry/ReadRegValue.h"
 
+#include "registry/DwordText.h"
+
 namespace hostwend {
 namespace {
 
@@ -41,9 +43,9 @@ std::wstring RegDataText(std::uint32_t type, const std::vector<std::uint8_t>& da
         return text;
     }
     if (type == kRegDword && data.size() == 4)
-        return std::to_wstring(LittleEndian(data, 4));
+        return DecimalText(LittleEndian(data, 4));
     if (type == kRegQword && data.size() == 8)
-        return std::to_wstring(LittleEndian(data, 8));
+        return DecimalText(LittleEndian(data, 8));
     static constexpr wchar_t kHex[] = L"0123456789abcdef";
     std::wstring text;
     for (std::uint8_t byte : data) {

@@ -117,7 +117,7 @@ std::optional<std::wstring> NewDataAsStored(Platform& platform, std::uint32_t ty
         return platform.FromAnsi(platform.ToAnsi(TrimSpaces(newValue)));
     if (type == kRegDword) {
         if (auto number = ParseDwordText(newValue))
-            return std::to_wstring(static_cast<std::uint32_t>(*number));
+            return DecimalText(static_cast<std::uint32_t>(*number));
     }
     return std::nullopt;
 }

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace hostwend {
+
+// Why a value that will be applied all the same looks wrong, or "" when it
+// does not: an address that is neither a dotted IPv4 address nor a host name,
+// a port that is not a whole number from 1 to 65535.
+[[nodiscard]] std::wstring ProfileValueWarning(std::wstring_view key, std::wstring_view value);
+
+} // namespace hostwend
