@@ -6,7 +6,7 @@
 #include "registry/ApplyAddress.h"
 
 #include <array>
-#include <optional>
+#include <memory>
 #include <string>
 
 namespace hostwend {
@@ -24,15 +24,31 @@ const ConnectionType* ChosenType(Platform& platform)
     return nullptr;
 }
 
-// Reads one value and refuses it, with a message, when it must not be applied.
-std::optional<std::wstring> ReadUsableValue(Platform& platform, ProfileState& state, std::wstring_view key)
+// Reads one value into value; returns why it must not be applied, as the
+// operator is told, or "" when it may be.
+std::wstring ReadRefusal(Platform& platform, ProfileState& state, std::wstring_view key, std::wstring& value)
 {
-    std::wstring value = ReadProfileValue(platform, state, key);
-    std::wstring refusal = ProfileValueRefusal(key, value, state.ProfileLength);
-    if (refusal.empty())
-        return value;
-    platform.MsgBox(refusal, kMbCritical, platform.MainWindowCaption());
-    return std::nullopt;
+    value = ReadProfileValue(platform, state, key);
+    return ProfileValueRefusal(key, value, state.ProfileLength);
+}
+
+// One apply at a time on this computer: two would interleave their writes and
+// leave a mixture of two servers behind. Returns why nothing was written, or
+// "" once ApplyAddress has run, with its outcome in applied.
+std::wstring ReadAndApplyInTurn(Platform& platform, ProfileState& state, const ConnectionType& type,
+                                std::wstring& address, bool& applied)
+{
+    const std::unique_ptr<ApplyLock> lock = platform.LockApply(kApplyLockWaitMilliseconds);
+    if (!lock)
+        return std::wstring(kLockTimedOut);
+    // Both values are checked before anything is written.
+    if (std::wstring refusal = ReadRefusal(platform, state, type.addressKey, address); !refusal.empty())
+        return refusal;
+    std::wstring port;
+    if (std::wstring refusal = ReadRefusal(platform, state, kPortKey, port); !refusal.empty())
+        return refusal;
+    applied = ApplyAddress(platform, address, port);  // shows a failed step's message itself
+    return {};
 }
 
 } // namespace
@@ -45,26 +61,16 @@ void CmdApply_Click(Platform& platform, ProfileState& state)
     if (platform.MsgBox(type->confirmation, kMbInformationOkCancel, platform.MainWindowCaption()) != kIdOk)
         return;
 
-    // One apply at a time on this computer: two would interleave their writes
-    // and leave a mixture of two servers behind.
-    const std::unique_ptr<ApplyLock> lock = platform.LockApply(kApplyLockWaitMilliseconds);
-    if (!lock) {
-        platform.MsgBox(kLockTimedOut, kMbCritical, platform.MainWindowCaption());
-        return;
-    }
-
-    // Both values are checked before anything is written.
-    std::optional<std::wstring> address = ReadUsableValue(platform, state, type->addressKey);
-    if (!address)
-        return;
-    std::optional<std::wstring> port = ReadUsableValue(platform, state, kPortKey);
-    if (!port)
-        return;
-
+    std::wstring address;
+    bool applied = false;
+    const std::wstring refusal = ReadAndApplyInTurn(platform, state, *type, address, applied);
+    // Boxes come once the lock is released: one left open must never hold up
+    // an apply from a deployment tool.
+    if (!refusal.empty())
+        platform.MsgBox(refusal, kMbCritical, platform.MainWindowCaption());
     // After a failed step its own message is the only one: no "applied".
-    if (!ApplyAddress(platform, *address, *port))
-        return;
-    platform.MsgBox(AppliedReport(*type, *address), kMbInformation, kResultTitle);
+    else if (applied)
+        platform.MsgBox(AppliedReport(*type, address), kMbInformation, kResultTitle);
 }
 
 } // namespace hostwend

@@ -81,7 +81,7 @@ void FakePlatform::SetProfileEntry(const std::string& section, const std::string
 
 int FakePlatform::MsgBox(std::wstring_view prompt, int style, std::wstring_view title)
 {
-    boxes.push_back({std::wstring(prompt), style, std::wstring(title)});
+    boxes.push_back({std::wstring(prompt), style, std::wstring(title), locksHeld});
     if (answers.empty())
         return kIdOk;
     int answer = answers.front();

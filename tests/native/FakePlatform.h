@@ -21,6 +21,7 @@ public:
         std::wstring prompt;
         int style;
         std::wstring title;
+        int locksHeld;  // apply locks held while it waited for the operator
     };
     struct RegValue {
         std::uint32_t type;

@@ -195,11 +195,17 @@ TEST(ApplyCommand, WaitsForAnotherApplyAndGivesUpWithNothingReadOrWritten)
     EXPECT_TRUE(platform.profileReads.empty());
     EXPECT_TRUE(platform.registryCalls.empty());
 
-    // Its turn come, it applies and lets the next one go.
+    // Its turn come, it applies, and lets the next one go before its report
+    // waits for the operator; so does a refusal.
     platform.lockHeldElsewhere = false;
     CmdApply_Click(platform, machine.state);
     EXPECT_EQ(machine.Written(0), "10.1.2.3:7777:0");
-    EXPECT_EQ(platform.locksHeld, 0);
+    EXPECT_EQ(platform.boxes.back().prompt, L"Lan/Dial up IP address ( 10.1.2.3 ) applied.");
+    platform.SetProfileEntry("SETUP", "BcastUDPPort", "");
+    CmdApply_Click(platform, machine.state);
+    EXPECT_EQ(platform.boxes.back().prompt, L"BcastUDPPort missing in HWD.ini");
+    for (const auto& box : platform.boxes)
+        EXPECT_EQ(box.locksHeld, 0) << box.prompt.c_str();
 }
 
 } // namespace
