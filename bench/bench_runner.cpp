@@ -3,7 +3,7 @@
 // TARN client's registry values and an HWD.ini beside the program.
 //
 //   bench_runner.exe --hostwend EXE --floor EXE --out TABLE.md [--samples FILE.csv]
-//                    [--runs N] [--warmup N] [--apply-runs N] [--reg-runs N]
+//                    [--cli EXE] [--runs N] [--warmup N] [--apply-runs N] [--reg-runs N]
 //                    [--floor-class NAME]
 //
 // --apply-runs 0 leaves the Apply measurements out. --floor-class names the
@@ -15,6 +15,7 @@
 // The peak working set is read from the same process at that moment.
 // Apply: the eight value updates of one Apply, three ways: ApplyAddress on the
 // real registry; the same 32 registry calls in a bare loop; eight reg.exe add.
+// With --cli, also one hostwend-cli.exe apply vsat, in the reg.exe rounds.
 // Contenders take turns round by round; warm-up rounds are not recorded.
 #include "ScriptedPlatform.h"
 #include "platform/win32/Win32Platform.h"
@@ -289,42 +290,52 @@ std::vector<std::wstring> RegExeCommands(const std::vector<Update>& updates)
     return commands;
 }
 
-double TimeRegExe(const std::vector<std::wstring>& commands)
-{
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+// The NUL device, inheritable: standard input, output and error of the console
+// programs we start, so that none waits on input or on a full pipe.
+class NulDevice {
+public:
+    NulDevice()
+    {
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        handle = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                              OPEN_EXISTING, 0, nullptr);
-    if (nul == INVALID_HANDLE_VALUE)
-        Fail("cannot open NUL");
+        if (handle == INVALID_HANDLE_VALUE)
+            Fail("cannot open NUL");
+    }
+    NulDevice(const NulDevice&) = delete;
+    NulDevice& operator=(const NulDevice&) = delete;
+    ~NulDevice() { CloseHandle(handle); }
+    HANDLE handle;
+};
+
+// Whole processes, one after another, each run to its end: reg.exe add, or
+// hostwend-cli.exe. Any exit code but 0, or a process still running after
+// 30 s, fails the run.
+double TimeProcesses(const std::vector<std::wstring>& commands, const NulDevice& nul)
+{
     double start = Milliseconds();
     for (const std::wstring& command : commands) {
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
-        StartedProcess reg;
+        startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.handle;
+        StartedProcess process;
         std::wstring line = command;
         if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                            &startup, &reg.info)) {
-            CloseHandle(nul);
-            Fail("cannot start reg.exe");
-        }
+                            &startup, &process.info))
+            Fail("cannot start " + Narrow(command));
         DWORD code = 1;
-        if (WaitForSingleObject(reg.info.hProcess, 30000) != WAIT_OBJECT_0 ||
-            !GetExitCodeProcess(reg.info.hProcess, &code) || code != 0) {
-            CloseHandle(nul);
-            throw std::runtime_error("reg.exe failed: " + Narrow(command));
-        }
+        if (WaitForSingleObject(process.info.hProcess, 30000) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(process.info.hProcess, &code) || code != 0)
+            throw std::runtime_error("failed (exit code " + std::to_string(code) + "): " + Narrow(command));
     }
-    double elapsed = Milliseconds() - start;
-    CloseHandle(nul);
-    return elapsed;
+    return Milliseconds() - start;
 }
 
 // ---------------------------------------------------------------- report
 
 struct Options {
-    std::wstring hostwend, floor, out, samples, floorClass = L"Hostwend.Floor";
+    std::wstring hostwend, floor, cli, out, samples, floorClass = L"Hostwend.Floor";
     int runs = 40, warmup = 3, applyRuns = 201, regRuns = 15;
 };
 
@@ -338,6 +349,7 @@ Options Parse(int argc, wchar_t** argv)
         std::wstring value = argv[i + 1];
         if (flag == L"--hostwend") o.hostwend = value;
         else if (flag == L"--floor") o.floor = value;
+        else if (flag == L"--cli") o.cli = value;
         else if (flag == L"--out") o.out = value;
         else if (flag == L"--samples") o.samples = value;
         else if (flag == L"--floor-class") o.floorClass = value;
@@ -349,8 +361,8 @@ Options Parse(int argc, wchar_t** argv)
     }
     if (o.hostwend.empty() || o.floor.empty() || o.out.empty())
         throw std::runtime_error(
-            "usage: bench_runner --hostwend EXE --floor EXE --out TABLE.md [--samples FILE.csv] [--runs N] "
-            "[--warmup N] [--apply-runs N] [--reg-runs N] [--floor-class NAME]");
+            "usage: bench_runner --hostwend EXE --floor EXE --out TABLE.md [--samples FILE.csv] [--cli EXE] "
+            "[--runs N] [--warmup N] [--apply-runs N] [--reg-runs N] [--floor-class NAME]");
     o.regRuns = std::min(o.regRuns, o.applyRuns);
     return o;
 }
@@ -413,6 +425,24 @@ double FileKb(const std::wstring& path)
     return static_cast<double>((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) / 1024.0;
 }
 
+// hostwend-cli takes its address from a profile: one for each address, in the
+// temporary folder while the run lasts, so that it writes what its round writes.
+class CliProfile {
+public:
+    CliProfile(const std::string& name, const std::string& address, const std::string& port)
+    {
+        wchar_t temp[MAX_PATH] = {};
+        if (!GetTempPathW(MAX_PATH, temp))
+            Fail("cannot find the temporary folder");
+        path = temp + std::wstring(name.begin(), name.end());
+        WriteText(path, "[SETUP]\r\nVsatAddress=" + address + "\r\nBcastUDPPort=" + port + "\r\n");
+    }
+    CliProfile(const CliProfile&) = delete;
+    CliProfile& operator=(const CliProfile&) = delete;
+    ~CliProfile() { DeleteFileW(path.c_str()); }
+    std::wstring path;
+};
+
 int Run(const Options& o)
 {
     std::map<std::string, std::vector<double>> samples;
@@ -448,6 +478,12 @@ int Run(const Options& o)
         wideAddresses[i].assign(addresses[i].begin(), addresses[i].end());
     }
     const std::wstring widePort(port.begin(), port.end());
+    const CliProfile cliProfiles[2] = {{"hostwend-bench-0.ini", addresses[0], port},
+                                       {"hostwend-bench-1.ini", addresses[1], port}};
+    std::array<std::wstring, 2> cliCommands;
+    for (std::size_t i = 0; i < 2; ++i)
+        cliCommands[i] = L"\"" + o.cli + L"\" --profile \"" + cliProfiles[i].path + L"\" apply vsat";
+    const NulDevice nul;
     BenchPlatform platform;
 
     for (int round = 0; o.applyRuns > 0 && round < o.warmup + o.applyRuns; ++round) {
@@ -459,9 +495,13 @@ int Run(const Options& o)
         // reg.exe costs whole processes: fewer rounds, spread evenly over the run.
         bool regRound = !record ? round == 0 : (r * o.regRuns) / o.applyRuns != ((r + 1) * o.regRuns) / o.applyRuns;
         if (regRound) {
-            double regMs = TimeRegExe(regCommands[which]);
+            double regMs = TimeProcesses(regCommands[which], nul);
             keep(record, "apply.regexe", regMs);
-            std::fprintf(stderr, "apply %3d%s: reg.exe x8 %.1f ms\n", round, record ? "" : " (warm-up)", regMs);
+            double cliMs = o.cli.empty() ? 0 : TimeProcesses({cliCommands[which]}, nul);
+            if (!o.cli.empty())
+                keep(record, "apply.cli", cliMs);
+            std::fprintf(stderr, "apply %3d%s: reg.exe x8 %.1f ms, hostwend-cli %.1f ms\n", round,
+                         record ? "" : " (warm-up)", regMs, cliMs);
         }
     }
 
@@ -471,13 +511,17 @@ int Run(const Options& o)
     rows.push_back({"Start-up", "floor_window.exe (floor)", "ms", startFloor, 0, 0, "", 0});
     rows.push_back({"Start-up", "hostwend.exe", "ms", startOwn, startOwn.median / startFloor.median,
                     PairedRatio(samples["startup.hostwend"], samples["startup.floor"]), "≤ 1.25 × floor", 1.25});
-    Summary bare = summary("apply.bare"), own = summary("apply.own"), reg = summary("apply.regexe");
+    Summary bare = summary("apply.bare"), own = summary("apply.own"), reg = summary("apply.regexe"),
+            cli = summary("apply.cli");
     if (o.applyRuns > 0) {
         rows.push_back({"Apply (8 updates)", "32 registry calls, bare loop (floor)", "ms", bare, 0, 0, "", 0});
         rows.push_back({"Apply (8 updates)", "ApplyAddress (the program's code path)", "ms", own, own.median / bare.median,
                         PairedRatio(samples["apply.own"], samples["apply.bare"]), "≤ 1.2 × floor", 1.2});
         rows.push_back({"Apply (8 updates)", "8 × reg.exe add", "ms", reg, reg.median / bare.median, 0,
                         "for comparison", 0});
+        if (!o.cli.empty())
+            rows.push_back({"Apply (8 updates)", "hostwend-cli.exe apply vsat (whole process)", "ms", cli,
+                            cli.median / bare.median, 0, "for comparison", 0});
     }
     Summary memFloor = summary("memory.floor"), memOwn = summary("memory.hostwend");
     rows.push_back({"Peak working set", "floor_window.exe (floor)", "KB", memFloor, 0, 0, "", 0});

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures hostwend.exe against its floors under Wine and writes
-# docs/benchmarks.md: start-up, the Apply sequence, peak working set and size.
+# docs/benchmarks.md: start-up, the Apply sequence (also as one whole
+# hostwend-cli.exe apply vsat), peak working set and size.
 # Not part of scripts/test.sh: the numbers are for reading, not for passing.
 #
 #   bench/run.sh [--runs N] [--apply-runs N] [--reg-runs N] [--warmup N]
@@ -22,12 +23,12 @@ done
 
 scripts/install-deps.sh
 cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64 --target hostwend floor_window bench_runner
+cmake --build --preset windows-x64 --target hostwend hostwend-cli floor_window bench_runner
 
 bench=$root/build/bench
 export WINEPREFIX=$bench/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
-# The program and the floor side by side, with the HWD.ini the program needs.
-scripts/demo-prefix.sh "$WINEPREFIX" Bench build/windows-x64/bench/floor_window.exe
+# The programs and the floor side by side, with the HWD.ini the programs need.
+scripts/demo-prefix.sh "$WINEPREFIX" Bench build/windows-x64/hostwend-cli.exe build/windows-x64/bench/floor_window.exe
 
 table=$bench/table.md
 samples=$bench/samples.csv
@@ -42,7 +43,7 @@ niceness=$("${priority[@]}" nice 2>/dev/null)
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 timeout 1800 "${priority[@]}" scripts/wine-session.sh wine build/windows-x64/bench/bench_runner.exe \
-  --hostwend 'C:\Bench\hostwend.exe' --floor 'C:\Bench\floor_window.exe' \
+  --hostwend 'C:\Bench\hostwend.exe' --floor 'C:\Bench\floor_window.exe' --cli 'C:\Bench\hostwend-cli.exe' \
   --out "$(winepath -w "$table" 2>/dev/null)" --samples "$(winepath -w "$samples" 2>/dev/null)" \
   "${runner_args[@]}"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
