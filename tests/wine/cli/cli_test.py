@@ -184,7 +184,7 @@ class CliTest(unittest.TestCase):
                                            "VsatAddress=10.3.3.3\r\nBcastUDPPort=7777\r\n")
         at_vpn = pointing_at("vpn.example") + dword(5, 7777)
         odd = ("tab\there \"q\" \\ \u00e9 \u00fc \u4e2d \U0001f600", "ctl \x01\x1f\x7f end")
-        # Registry state, then (arguments, exit code, held_address, points_at).
+        # A registry state, then the shows on it: (arguments, held_address, points_at).
         table = [
             ("complete, pointing at VPN", [["seed"], at_vpn], [
                 (["--profile", profile], "vpn.example", "vpn"),
@@ -226,7 +226,7 @@ class CliTest(unittest.TestCase):
         text = run.stdout.decode("utf-8")
         for _, name in STEPS:
             self.assertIn(name, text)
-        self.assertIn("\u4e2d", text)
+        self.assertIn("\u4e2d \U0001f600", text)
         self.assertEqual(reg(SNAPSHOT)[0], last_snapshot, "show changed the registry")
 
     # ---- check, then apply: the one predicts the other
@@ -252,20 +252,24 @@ class CliTest(unittest.TestCase):
         # Each tarnreg call first reads what the previous case's apply left.
         previous = None
         for index, (name, kind, lines, damage, exit_code, warnings) in enumerate(table):
+            path = self.profile(f"check-{index}.ini", lines)
+            docs = reg(*([SNAPSHOT, VALUES] if previous else []), ["seed"], *damage, SNAPSHOT, VALUES)
+            if previous:
+                with self.subTest(previous[0]):
+                    self.verify_apply(*previous[1:], docs[0]["snapshot"], docs[1]["values"])
+            previous = None
             with self.subTest(name):
-                path = self.profile(f"check-{index}.ini", lines)
-                docs = reg(*([SNAPSHOT, VALUES] if previous else []), ["seed"], *damage, SNAPSHOT, VALUES)
-                if previous:
-                    self.verify_apply(*previous, docs[0]["snapshot"], docs[1]["values"])
                 before, registry = docs[-2]["snapshot"], docs[-1]["values"]
                 # A relative --profile is taken from the current directory.
                 check = self.cli("--json", "--profile", os.path.basename(path), "check", kind, cwd=self.work)
                 self.assertEqual(reg(SNAPSHOT)[0]["snapshot"], before, "check changed the registry")
                 self.assertEqual(check.doc["profile"] if check.doc else None, winpath(path), check)
                 apply = self.cli("--json", "--profile", path, "apply", kind)
-                previous = (check, apply, before, registry, lines, exit_code, warnings)
-        docs = reg(SNAPSHOT, VALUES)
-        self.verify_apply(*previous, docs[0]["snapshot"], docs[1]["values"])
+                previous = (name, check, apply, before, registry, lines, exit_code, warnings)
+        if previous:
+            docs = reg(SNAPSHOT, VALUES)
+            with self.subTest(previous[0]):
+                self.verify_apply(*previous[1:], docs[0]["snapshot"], docs[1]["values"])
 
     def verify_apply(self, check, apply, before, registry, lines, exit_code, warnings, after, now):
         kind = check.doc["type"] if check.doc else "?"
