@@ -14,6 +14,8 @@ packages=(
   # Wine's own fonts (title-bar glyphs) and metric twins of Arial and Times New Roman.
   fonts-wine fonts-liberation
   xvfb imagemagick
+  # The console program's tests drive it from Linux and read its JSON.
+  python3
 )
 
 missing=()

@@ -14,11 +14,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,121 +53,7 @@ std::string Narrow(const std::wstring& text)
     return out;
 }
 
-// ---- The registry as a whole, to see anything created, retyped or rewritten.
-
-struct Snapshot {
-    std::set<std::string> keys;
-    std::map<std::string, RegData> values;  // "view|key path|value name"
-    bool operator==(const Snapshot&) const = default;
-};
-
-std::string ViewName(REGSAM view) { return view == KEY_WOW64_32KEY ? "32" : "64"; }
-
-void DumpTree(REGSAM view, const std::string& path, Snapshot& out)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-        return;
-    const std::string id = ViewName(view) + "|" + path;
-    out.keys.insert(id);
-    DWORD subkeyCount = 0, subkeyNameMax = 0, valueCount = 0, valueNameMax = 0, dataMax = 0;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeyCount, &subkeyNameMax, nullptr, &valueCount,
-                     &valueNameMax, &dataMax, nullptr, nullptr);
-    for (DWORD i = 0; i < valueCount; ++i) {
-        std::vector<char> name(valueNameMax + 2);
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        RegData value{};
-        value.data.resize(dataMax + 1);
-        DWORD size = static_cast<DWORD>(value.data.size());
-        if (RegEnumValueA(key, i, name.data(), &nameLength, nullptr, &value.type, value.data.data(), &size) !=
-            ERROR_SUCCESS)
-            continue;
-        value.data.resize(size);
-        out.values[id + "|" + std::string(name.data(), nameLength)] = value;
-    }
-    std::vector<std::string> subkeys;
-    for (DWORD i = 0; i < subkeyCount; ++i) {
-        std::vector<char> name(subkeyNameMax + 2);
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExA(key, i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
-            subkeys.emplace_back(name.data(), nameLength);
-    }
-    RegCloseKey(key);
-    for (const std::string& subkey : subkeys)
-        DumpTree(view, path + "\\" + subkey, out);
-}
-
-// Both views, so that a key made in the wrong one shows too.
-Snapshot TakeSnapshot()
-{
-    Snapshot snapshot;
-    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
-        for (const char* root : {"SOFTWARE\\TARN", "SOFTWARE\\ODBC\\ODBC.INI"})
-            DumpTree(view, root, snapshot);
-    return snapshot;
-}
-
-std::string ValueId(std::size_t step) { return "32|" + kTarnValues[step].first + "|" + kTarnValues[step].second; }
-
-std::string Describe(const RegData& value)
-{
-    std::ostringstream out;
-    out << "type " << value.type << " [";
-    for (std::size_t i = 0; i < value.data.size() && i < 40; ++i) {
-        BYTE b = value.data[i];
-        if (b >= 32 && b < 127)
-            out << static_cast<char>(b);
-        else
-            out << "\\x" << "0123456789abcdef"[b >> 4] << "0123456789abcdef"[b & 15];
-    }
-    out << (value.data.size() > 40 ? "...]" : "]");
-    return out.str();
-}
-
-std::string Differences(const Snapshot& expected, const Snapshot& actual)
-{
-    std::ostringstream out;
-    for (const std::string& key : actual.keys)
-        if (!expected.keys.count(key))
-            out << " created key " << key << ";";
-    for (const std::string& key : expected.keys)
-        if (!actual.keys.count(key))
-            out << " lost key " << key << ";";
-    for (const auto& [id, value] : actual.values) {
-        auto wanted = expected.values.find(id);
-        if (wanted == expected.values.end())
-            out << " created value " << id << ";";
-        else if (!(wanted->second == value))
-            out << " " << id << " holds " << Describe(value) << ", expected " << Describe(wanted->second) << ";";
-    }
-    for (const auto& [id, value] : expected.values)
-        if (!actual.values.count(id))
-            out << " lost value " << id << ";";
-    return out.str();
-}
-
-// ---- Damage done to the installed client before a case.
-
-void RemoveValue(std::size_t step)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kTarnValues[step].first.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
-                      &key) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueA(key, kTarnValues[step].second.c_str());
-    RegCloseKey(key);
-}
-
-void RemoveKey(const std::string& path)
-{
-    const std::size_t split = path.rfind('\\');
-    HKEY parent = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, split).c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
-                      &parent) != ERROR_SUCCESS)
-        return;
-    RegDeleteTreeA(parent, path.substr(split + 1).c_str());
-    RegCloseKey(parent);
-}
+// ---- Damage done to the installed client before a case (removals: TarnRegistry.h).
 
 struct OtherType {
     const char* name;
@@ -346,7 +229,7 @@ std::vector<Case> RegistryCases()
     const Writes vsat = AllWrites("10.9.9.9", Dword(7777), true);
     std::vector<Case> cases;
     for (std::size_t step = 0; step < 8; ++step)
-        cases.push_back({kTarnValues[step].second + " missing", profile, kVsat, [step] { RemoveValue(step); },
+        cases.push_back({kTarnValues[step].second + " missing", profile, kVsat, [step] { RemoveTarnValue(step); },
                          {StoppedAt(step + 1, vsat)}});
     for (const OtherType& type : kOtherTypes)
         for (std::size_t step = 0; step < 8; ++step)
@@ -358,7 +241,7 @@ std::vector<Case> RegistryCases()
                                 kTarnValues[7].first};
     const std::size_t firstStepOfKey[] = {1, 3, 7, 8};
     for (std::size_t i = 0; i < 4; ++i)
-        cases.push_back({"key " + keys[i] + " missing", profile, kVsat, [key = keys[i]] { RemoveKey(key); },
+        cases.push_back({"key " + keys[i] + " missing", profile, kVsat, [key = keys[i]] { RemoveTarnKey(key); },
                          {StoppedAt(firstStepOfKey[i], vsat)}});
 
     // The port into a number value: a signed 32-bit decimal or nothing.
@@ -394,7 +277,7 @@ std::vector<Case> RegistryCases()
     }
     // Without VSAT the flag is never reached, whatever state it is in.
     const std::string lanProfile = "[SETUP]\r\nLanAddress=10.8.8.8\r\nBcastUDPPort=7777\r\n";
-    cases.push_back({"DisableTCPBcast missing, Lan", lanProfile, kLan, [] { RemoveValue(5); },
+    cases.push_back({"DisableTCPBcast missing, Lan", lanProfile, kLan, [] { RemoveTarnValue(5); },
                      {AppliedLan("10.8.8.8", Dword(7777))}});
     cases.push_back({"DisableTCPBcast is REG_BINARY, Lan", lanProfile, kLan,
                      [] { SeedTarnValue(5, kOtherTypes[2].value); }, {AppliedLan("10.8.8.8", Dword(7777))}});

@@ -1,0 +1,399 @@
+#!/usr/bin/env python3
+"""hostwend-cli.exe under Wine, driven from Linux as a deployment tool would:
+exit codes, the JSON read with Python's json, and the registry it leaves,
+seen through tarnreg.exe (one Wine start per batch of registry work).
+
+Run by CTest inside the test command's Wine session; run alone, it starts a
+session of its own:  python3 tests/wine/cli/cli_test.py [-v]
+"""
+import concurrent.futures
+import json
+import os
+import select
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
+if os.environ.get("HOSTWEND_WINE_SESSION") != "1":
+    session = os.path.join(ROOT, "scripts", "wine-session.sh")
+    os.execv(session, [session, sys.executable, os.path.abspath(__file__)] + sys.argv[1:])
+
+BUILD = os.path.join(ROOT, "build", "windows-x64")
+CLI_EXE = os.environ.get("HOSTWEND_CLI_EXE", os.path.join(BUILD, "hostwend-cli.exe"))
+TARNREG_EXE = os.environ.get("HOSTWEND_TARNREG_EXE", os.path.join(BUILD, "tests", "wine", "tarnreg.exe"))
+WINE_TIMEOUT = 45  # an apply may wait 30 s for another one
+
+HKLM = "HKEY_LOCAL_MACHINE\\"
+CLIENT = "SOFTWARE\\TARN\\TARN6\\TARN Manager\\Client TCP-IP"
+BCAST = CLIENT + "\\BroadcastServer"
+ODBC_KEY = "SOFTWARE\\ODBC\\ODBC.INI\\TARN INT Database"
+# The eight values in the order an apply writes them.
+STEPS = [(CLIENT, "Remote-Addr"), (CLIENT, "UDP-Remote-Addr"), (BCAST, "BcastTCPAddress"),
+         (BCAST, "BcastUDPAddress"), (BCAST, "BcastUDPPort"), (BCAST, "DisableTCPBcast"),
+         ("SOFTWARE\\TARN\\TARN6\\TARN Client\\ODBC", "DataBase-IPAddress"), (ODBC_KEY, "Server")]
+REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ = 1, 2, 3, 4, 7
+TYPE_NAMES = {REG_SZ: "REG_SZ", REG_EXPAND_SZ: "REG_EXPAND_SZ", REG_BINARY: "REG_BINARY",
+              REG_DWORD: "REG_DWORD", REG_MULTI_SZ: "REG_MULTI_SZ"}
+ADDRESS_KEYS = {"lan": "LanAddress", "vpn": "VPNAddress", "vsat": "VsatAddress", "others": "OthersAddress"}
+
+STATS = {"wine starts": 0, "wine seconds": 0.0, "show seconds": []}
+
+
+# ---- Registry work through tarnreg.exe, as argument lists.
+
+def put(step, reg_type, data):
+    return ["set", str(step), str(reg_type), data.hex()]
+
+
+def sz(step, text, reg_type=REG_SZ):
+    return put(step, reg_type, (text + "\0").encode("utf-16-le"))
+
+
+def dword(step, number):
+    return put(step, REG_DWORD, number.to_bytes(4, "little"))
+
+
+def pointing_at(address):
+    """The six address-carrying values as a client pointed at ADDRESS holds them."""
+    return (sz(1, address + ":7777:0") + sz(2, address + ":7777:0") + sz(3, address)
+            + sz(4, "239.255.255.255:" + address) + sz(7, address) + sz(8, address))
+
+
+def shown(value):
+    """A registry value ([type, hex] from tarnreg) as the program shows its data."""
+    reg_type, data = value[0], bytes.fromhex(value[1])
+    if reg_type in (REG_SZ, REG_EXPAND_SZ):
+        return data.decode("utf-16-le", "surrogatepass").split("\0")[0]
+    if reg_type == REG_MULTI_SZ:
+        return data.decode("utf-16-le", "surrogatepass").rstrip("\0").replace("\0", "\n")
+    if reg_type == REG_DWORD and len(data) == 4:
+        return str(int.from_bytes(data, "little"))
+    return " ".join(f"{b:02x}" for b in data)
+
+
+def composed(step, address, port):
+    """What an apply hands to step STEP (1-8) for this address and port."""
+    return {1: address + ":7777:0", 2: address + ":7777:0", 4: "239.255.255.255:" + address,
+            5: port, 6: "1"}.get(step, address)
+
+
+def as_stored(value, text):
+    """TEXT as it lands in a value like VALUE, or None when it cannot."""
+    if value and value[0] == REG_SZ:
+        return text.strip(" ")
+    if value and value[0] == REG_DWORD:
+        try:
+            number = int(text.strip(" "), 10)
+        except ValueError:
+            return None
+        return str(number & 0xFFFFFFFF) if -2**31 <= number < 2**31 else None
+    return None
+
+
+def winpath(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def run_wine(exe, args, cwd=None):
+    started = time.monotonic()
+    done = subprocess.run(["wine", exe, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, cwd=cwd, timeout=WINE_TIMEOUT)
+    STATS["wine starts"] += 1
+    STATS["wine seconds"] += time.monotonic() - started
+    return done, time.monotonic() - started
+
+
+def reg(*commands):
+    """Runs one tarnreg.exe with all COMMANDS; its printed documents, in order."""
+    done, _ = run_wine(TARNREG_EXE, [word for command in commands for word in command])
+    if done.returncode != 0:
+        raise AssertionError(f"tarnreg {commands}: {done.returncode} {done.stderr!r}")
+    return [json.loads(line) for line in done.stdout.decode("ascii").splitlines() if line.strip()]
+
+
+SNAPSHOT, VALUES = ["snapshot"], ["values"]
+
+
+class Run:
+    def __init__(self, done, seconds, json_wanted):
+        self.code = done.returncode
+        self.stdout = done.stdout
+        self.stderr = done.stderr.decode("utf-8")
+        self.seconds = seconds
+        self.doc = None
+        if json_wanted and self.stdout:
+            # One document, ASCII only: anything else is escaped.
+            self.doc = json.loads(self.stdout.decode("ascii"))
+
+    def __repr__(self):
+        return f"exit {self.code}, stdout {self.stdout[:600]!r}, stderr {self.stderr[:300]!r}"
+
+
+class CliTest(unittest.TestCase):
+    maxDiff = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.started = time.monotonic()
+        cls.work = tempfile.mkdtemp(prefix="hostwend-cli-test.")
+        # A copy of its own, so that no HWD.ini lies beside it unless a case puts one there.
+        cls.bin = os.path.join(cls.work, "bin")
+        os.mkdir(cls.bin)
+        cls.exe = shutil.copy(CLI_EXE, cls.bin)
+
+    @classmethod
+    def tearDownClass(cls):
+        try:
+            reg(["wipe"])
+        finally:
+            shutil.rmtree(cls.work, ignore_errors=True)
+        shows = STATS["show seconds"] or [0.0]
+        print(f"\nwine.cli: {time.monotonic() - cls.started:.1f} s wall, {STATS['wine starts']} Wine starts, "
+              f"{STATS['wine seconds'] / max(1, STATS['wine starts']):.2f} s each on average; "
+              f"hostwend-cli show: {min(shows):.2f}-{max(shows):.2f} s", file=sys.stderr)
+
+    def profile(self, name, text):
+        path = os.path.join(self.work, name)
+        with open(path, "w", newline="") as f:
+            f.write("[SETUP]\r\n" + text)
+        return path
+
+    def cli(self, *args, cwd=None):
+        done, seconds = run_wine(self.exe, list(args), cwd=cwd)
+        run = Run(done, seconds, "--json" in args)
+        if "show" in args:
+            STATS["show seconds"].append(seconds)
+        return run
+
+    def assertValuesShown(self, values, registry, run):
+        """show's "values" agree with the registry, value by value."""
+        self.assertEqual([v["step"] for v in values], list(range(1, 9)), run)
+        for entry, (key, name), now in zip(values, STEPS, registry):
+            self.assertEqual((entry["key"], entry["value"]), (HKLM + key, name), run)
+            self.assertEqual((entry["type"], entry["data"]),
+                             (TYPE_NAMES[now[0]], shown(now)) if now else (None, None), f"step {entry['step']}")
+
+    # ---- show
+
+    def test_show_agrees_with_the_registry(self):
+        profile = self.profile("show.ini", "LanAddress=10.1.1.1\r\nVPNAddress=VPN.Example\r\n"
+                                           "VsatAddress=10.3.3.3\r\nBcastUDPPort=7777\r\n")
+        at_vpn = pointing_at("vpn.example") + dword(5, 7777)
+        odd = ("tab\there \"q\" \\ \u00e9 \u00fc \u4e2d \U0001f600", "ctl \x01\x1f\x7f end")
+        # A registry state, then the shows on it: (arguments, held_address, points_at).
+        table = [
+            ("complete, pointing at VPN", [["seed"], at_vpn], [
+                (["--profile", profile], "vpn.example", "vpn"),
+                ([], "vpn.example", None),  # no HWD.ini beside the program
+            ]),
+            ("one value elsewhere", [["seed"], at_vpn, sz(8, "10.9.9.9")], [(["--profile", profile], None, "mixed")]),
+            ("pointing at no profile type", [["seed"], pointing_at("10.7.7.7")],
+             [(["--profile", profile], "10.7.7.7", "none")]),
+            ("partial client", [["seed"], at_vpn, ["delete-value", "2"], ["delete-key", ODBC_KEY]],
+             [(["--profile", profile], None, "none")]),
+            ("no client at all", [["wipe"]], [(["--profile", profile], None, "none")]),
+            ("odd text and types", [["seed"], sz(1, odd[0]), sz(2, "%SystemRoot%\\x", REG_EXPAND_SZ),
+                                    dword(5, 0xFFFFFFFF), put(6, REG_BINARY, b"\x00\xff\x10"),
+                                    put(7, REG_MULTI_SZ, "a\0b\0\0".encode("utf-16-le")), sz(8, odd[1])],
+             [(["--profile", profile], None, "mixed")]),  # "old" in step 3, odd text in step 8
+        ]
+        for name, setup, runs in table:
+            with self.subTest(name):
+                # Each state begins with a look at what the shows before it left.
+                docs = reg(SNAPSHOT, *setup, SNAPSHOT, VALUES)
+                if name != table[0][0]:
+                    self.assertEqual(docs[0], last_snapshot, "show changed the registry")
+                last_snapshot, registry = docs[1], docs[2]["values"]
+                for args, held, points_at in runs:
+                    run = self.cli("--json", *args, "show")
+                    self.assertEqual(run.code, 0, run)
+                    doc = run.doc
+                    self.assertEqual((doc["command"], doc["exit_code"], doc["error"], doc["warnings"]),
+                                     ("show", 0, None, []), run)
+                    self.assertEqual(doc["profile_found"], bool(args), run)
+                    self.assertEqual((doc["held_address"], doc["points_at"]), (held, points_at), run)
+                    self.assertValuesShown(doc["values"], registry, run)
+                    if name == "odd text and types":
+                        self.assertEqual(doc["values"][0]["data"], odd[0])
+                        self.assertEqual(doc["values"][7]["data"], odd[1])
+        # Text mode: results on stdout as UTF-8, nothing on stderr.
+        run = self.cli("--profile", profile, "show")
+        self.assertEqual((run.code, run.stderr), (0, ""), run)
+        text = run.stdout.decode("utf-8")
+        for _, name in STEPS:
+            self.assertIn(name, text)
+        self.assertIn("\u4e2d \U0001f600", text)
+        self.assertEqual(reg(SNAPSHOT)[0], last_snapshot, "show changed the registry")
+
+    # ---- check, then apply: the one predicts the other
+
+    def test_check_predicts_apply(self):
+        # (name, type, profile lines, registry damage, exit code, warnings)
+        table = [
+            ("lan, port value as text", "lan", "LanAddress=10.1.1.1\r\nBcastUDPPort=7777\r\n",
+             [sz(5, "1")], 0, 0),
+            ("vpn, host name in spaces", "VPN", "VPNAddress=  vpn.example  \r\nBcastUDPPort= 8888 \r\n", [], 0, 0),
+            ("vsat", "vsat", "VsatAddress=10.3.3.3\r\nBcastUDPPort=7777\r\n", [], 0, 0),
+            ("others, warned address and port", "Others", "OthersAddress=10.0.0.300\r\nBcastUDPPort=70000\r\n",
+             [], 0, 2),
+            ("BcastUDPPort missing", "vsat", "VsatAddress=10.3.3.4\r\nBcastUDPPort=7777\r\n",
+             [["delete-value", "5"]], 25, 0),
+            ("Remote-Addr is REG_EXPAND_SZ", "lan", "LanAddress=10.1.1.2\r\nBcastUDPPort=7777\r\n",
+             [sz(1, "old", REG_EXPAND_SZ)], 21, 0),
+            ("BcastTCPAddress is REG_DWORD", "lan", "LanAddress=10.1.1.3\r\nBcastUDPPort=7777\r\n",
+             [dword(3, 5)], 23, 0),
+            ("ODBC data source key missing", "vpn", "VPNAddress=10.2.2.5\r\nBcastUDPPort=7777\r\n",
+             [["delete-key", ODBC_KEY]], 28, 0),
+        ]
+        # Each tarnreg call first reads what the previous case's apply left.
+        previous = None
+        for index, (name, kind, lines, damage, exit_code, warnings) in enumerate(table):
+            path = self.profile(f"check-{index}.ini", lines)
+            docs = reg(*([SNAPSHOT, VALUES] if previous else []), ["seed"], *damage, SNAPSHOT, VALUES)
+            if previous:
+                with self.subTest(previous[0]):
+                    self.verify_apply(*previous[1:], docs[0]["snapshot"], docs[1]["values"])
+            previous = None
+            with self.subTest(name):
+                before, registry = docs[-2]["snapshot"], docs[-1]["values"]
+                # A relative --profile is taken from the current directory.
+                check = self.cli("--json", "--profile", os.path.basename(path), "check", kind, cwd=self.work)
+                self.assertEqual(reg(SNAPSHOT)[0]["snapshot"], before, "check changed the registry")
+                self.assertEqual(check.doc["profile"] if check.doc else None, winpath(path), check)
+                apply = self.cli("--json", "--profile", path, "apply", kind)
+                previous = (name, check, apply, before, registry, lines, exit_code, warnings)
+        if previous:
+            docs = reg(SNAPSHOT, VALUES)
+            with self.subTest(previous[0]):
+                self.verify_apply(*previous[1:], docs[0]["snapshot"], docs[1]["values"])
+
+    def verify_apply(self, check, apply, before, registry, lines, exit_code, warnings, after, now):
+        kind = check.doc["type"] if check.doc else "?"
+        self.assertEqual((check.code, apply.code), (exit_code, exit_code), f"{check}\n{apply}")
+        fields = dict(line.split("=", 1) for line in lines.strip().split("\r\n"))
+        address, port = fields[ADDRESS_KEYS[kind]].strip(" ").upper(), fields["BcastUDPPort"].strip(" ")
+        for run, command in ((check, "check"), (apply, "apply")):
+            doc = run.doc
+            self.assertEqual((doc["command"], doc["address"], doc["port"], doc["exit_code"], doc["profile_found"]),
+                             (command, address, port, exit_code, True), run)
+            self.assertEqual(len(doc["warnings"]), warnings, run)
+            self.assertEqual(doc["report"] is None, exit_code != 0, run)
+            if command == "apply" and exit_code == 0:
+                self.assertIn(f"( {address} ) applied.", doc["report"])
+            self.assertEqual(doc["error"] is None, exit_code == 0, run)
+            self.assertEqual(len(run.stderr.splitlines()), warnings + (exit_code != 0), run)
+        failing = exit_code - 20 if exit_code else None
+        # Same steps, same data now, same new data; "would be" becomes done.
+        self.assertEqual([s["step"] for s in check.doc["steps"]], [s["step"] for s in apply.doc["steps"]])
+        for c, a in zip(check.doc["steps"], apply.doc["steps"]):
+            n = c["step"]
+            value = registry[n - 1]
+            expected_new = as_stored(value, composed(n, address, port)) or composed(n, address, port)
+            self.assertEqual((c["key"], c["value"]), (HKLM + STEPS[n - 1][0], STEPS[n - 1][1]))
+            self.assertEqual((c["type"], c["data"], c["new_data"]),
+                             (TYPE_NAMES[value[0]] if value else None, shown(value) if value else None,
+                              expected_new), f"check step {n}")
+            state = ("would be written" if not failing or n < failing
+                     else "failed" if n == failing else "not reached")
+            self.assertEqual(c["outcome"], state, f"check step {n}")
+            self.assertEqual(a["outcome"], state.replace("would be written", "written"), f"apply step {n}")
+            for field in ("key", "value", "type", "data", "new_data", "error", "reason"):
+                self.assertEqual(a[field], c[field], f"step {n} {field}")
+            self.assertEqual(c["error"] is None, n != failing)
+        expected_steps = [n for n in range(1, 9) if (n != 6 or kind == "vsat") and (not failing or n <= failing)]
+        self.assertEqual([s["step"] for s in check.doc["steps"] if s["outcome"] != "not reached"], expected_steps)
+        # The registry: the written steps hold their new data in their own type; nothing else moved.
+        written = {s["step"]: s["new_data"] for s in apply.doc["steps"] if s["outcome"] == "written"}
+        for n in range(1, 9):
+            if n in written:
+                self.assertEqual((now[n - 1][0], shown(now[n - 1])), (registry[n - 1][0], written[n]), f"step {n}")
+            else:
+                self.assertEqual(now[n - 1], registry[n - 1], f"step {n} should be untouched")
+        moved = {f"32|{STEPS[n - 1][0]}|{STEPS[n - 1][1]}" for n in written}
+        self.assertEqual(after["keys"], before["keys"])
+        self.assertEqual({k: v for k, v in after["values"].items() if k not in moved},
+                         {k: v for k, v in before["values"].items() if k not in moved})
+
+    # ---- outcomes that write nothing
+
+    def test_refusals_and_usage_errors_write_nothing(self):
+        missing = os.path.join(self.work, "no-such-dir", "HWD.ini")
+        blank = self.profile("blank.ini", "LanAddress=   \r\nBcastUDPPort=7777\r\n")
+        no_port = self.profile("noport.ini", "VsatAddress=10.3.3.3\r\n")
+        too_long = self.profile("long.ini", "OthersAddress=" + "1" * 255 + "\r\nBcastUDPPort=7777\r\n")
+        usage = "Usage: hostwend-cli"
+        # (arguments, exit code, JSON document expected, where usage text goes)
+        table = [
+            (["--json", "check", "lan"], 2, True, None),  # no HWD.ini beside the program
+            (["--json", "--profile", winpath(missing), "apply", "vsat"], 2, True, None),
+            (["--json", "--profile", blank, "apply", "lan"], 3, True, None),
+            (["--json", "--profile", no_port, "apply", "vsat"], 3, True, None),
+            (["--json", "--profile", too_long, "apply", "others"], 3, True, None),
+            (["--json", "frobnicate"], 87, False, "stderr"),
+            (["--json", "--profile", blank, "apply", "satellite"], 87, False, "stderr"),
+            (["--json", "--force", "apply", "lan"], 87, False, "stderr"),
+            (["--json", "apply"], 87, False, "stderr"),
+            (["--json", "apply", "lan", "--profile"], 87, False, "stderr"),
+            (["--help"], 0, False, "stdout"),
+            (["/?"], 0, False, "stdout"),
+        ]
+        before = reg(["seed"], SNAPSHOT)[0]
+        # None of these writes, so they may run side by side.
+        with concurrent.futures.ThreadPoolExecutor(max_workers=3) as pool:
+            runs = list(pool.map(lambda row: self.cli(*row[0]), table))
+        for (args, exit_code, has_json, usage_on), run in zip(table, runs):
+            with self.subTest(" ".join(args)):
+                self.assertEqual(run.code, exit_code, run)
+                if has_json:
+                    doc = run.doc
+                    self.assertEqual((doc["exit_code"], doc["steps"], doc["report"]), (exit_code, [], None), run)
+                    self.assertEqual(doc["profile_found"], exit_code != 2, run)
+                    self.assertTrue(doc["error"], run)
+                    self.assertIn(doc["error"], run.stderr)
+                else:
+                    self.assertEqual(run.stdout == b"", usage_on == "stderr", run)
+                    self.assertIn(usage, run.stderr if usage_on == "stderr" else run.stdout.decode("utf-8"), run)
+        self.assertEqual(reg(SNAPSHOT)[0], before, "a refused command changed the registry")
+
+    # ---- two applies at once
+
+    def test_two_applies_at_once_leave_one_whole_set(self):
+        sets = {"10.20.0.1": "1111", "10.20.0.2": "2222"}
+        profiles = [self.profile(f"both-{a}.ini", f"LanAddress={a}\r\nBcastUDPPort={p}\r\n") for a, p in sets.items()]
+        seeded = reg(["seed"], VALUES)[0]["values"]
+        # Both start while the apply lock is taken, so both wait on it and then race for it.
+        with subprocess.Popen(["wine", TARNREG_EXE, "lock", "2", "1500", "values", "unlock"],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE) as holder:
+            try:
+                ready, _, _ = select.select([holder.stdout], [], [], 20)
+                self.assertTrue(ready, "the lock holder did not take the lock")
+                self.assertEqual(json.loads(holder.stdout.readline()), {"locked": True})
+                with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+                    applies = list(pool.map(lambda p: self.cli("--json", "--profile", p, "apply", "lan"), profiles))
+                holder.wait(timeout=WINE_TIMEOUT)
+            finally:
+                if holder.poll() is None:
+                    holder.kill()
+                    holder.wait()
+            self.assertEqual(holder.returncode, 0, holder.stderr.read())
+            held = [json.loads(line) for line in holder.stdout.read().decode("ascii").splitlines()]
+        self.assertEqual(held[0]["lock"], {"running": 2, "ended": 0}, "an apply did not wait for the lock")
+        self.assertEqual(held[1]["values"], seeded, "an apply wrote while the lock was held")
+        for run in applies:
+            self.assertEqual(run.code, 0, run)
+        final = [shown(v) for v in reg(VALUES)[0]["values"]]
+        # The registry holds one apply's whole set; the later apply found the
+        # earlier one's whole set, the earlier one the seeded client.
+        holds = [all(final[s["step"] - 1] == s["new_data"] for s in run.doc["steps"]) for run in applies]
+        self.assertEqual(sorted(holds), [False, True], f"the registry holds a mixture: {final}")
+        first, second = (applies[1], applies[0]) if holds[0] else (applies[0], applies[1])
+        self.assertEqual([s["data"] for s in first.doc["steps"]],
+                         [shown(seeded[s["step"] - 1]) for s in first.doc["steps"]])
+        self.assertEqual([s["data"] for s in second.doc["steps"]], [s["new_data"] for s in first.doc["steps"]])
+
+if __name__ == "__main__":
+    unittest.main()
