@@ -24,14 +24,6 @@ void FakePlatform::AddKey(const std::string& path)
     keys_[lower];
 }
 
-void FakePlatform::DeleteKey(const std::string& path)
-{
-    const std::string lower = Lower(path);
-    std::erase_if(keys_, [&](const auto& key) {
-        return key.first == lower || key.first.rfind(lower + "\\", 0) == 0;
-    });
-}
-
 void FakePlatform::SetValue(const std::string& path, const std::string& name, std::uint32_t type,
                             std::vector<std::uint8_t> data)
 {

@@ -32,7 +32,6 @@ public:
 
     // --- registry ---
     void AddKey(const std::string& path);
-    void DeleteKey(const std::string& path);  // with everything below it
     void SetValue(const std::string& path, const std::string& name, std::uint32_t type,
                   std::vector<std::uint8_t> data);
     void SetString(const std::string& path, const std::string& name, const std::string& text);

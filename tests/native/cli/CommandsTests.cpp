@@ -3,7 +3,6 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
-#include "cli/Report.h"
 
 #include <gtest/gtest.h>
 
@@ -98,72 +97,32 @@ TEST(CliArguments, ParsesCommandsTypesAndOptionsOrRefusesThem)
     EXPECT_TRUE(Parse({L"--help"}).help);
 }
 
-TEST(CliCommands, ApplyWritesEachTypeAsTheWindowDoesAndCheckPredictsIt)
+// What the registry itself cannot show under Wine: when the lock is held,
+// and with which access show and check open the keys.
+TEST(CliCommands, ApplyWritesOnlyInItsTurnCheckNeedsNoneAndShowOnlyReads)
 {
-    for (const ConnectionType& type : kConnectionTypes) {
-        SCOPED_TRACE(std::string(type.name.begin(), type.name.end()));
-        Machine machine;
-        const CommandResult check = machine.Run({L"check", std::wstring(type.name)});
-        EXPECT_EQ(machine.Writes(), 0u);
-        EXPECT_TRUE(machine.lockWaits.empty()) << "a dry run needs no turn";
+    Machine machine;
+    const CommandResult check = machine.Run({L"check", L"vsat"});
+    EXPECT_EQ(check.exitCode, kExitDone);
+    EXPECT_TRUE(machine.lockWaits.empty()) << "a dry run needs no turn";
+    EXPECT_EQ(machine.Writes(), 0u);
 
-        const CommandResult apply = machine.Run({L"apply", std::wstring(type.name)});
-        EXPECT_EQ(apply.exitCode, kExitDone);
-        EXPECT_EQ(check.exitCode, kExitDone);
-        const bool vsat = type.option == OptionButton::OptVsat;
-        ASSERT_EQ(apply.steps.size(), vsat ? 8u : 7u);
-        ASSERT_EQ(check.steps.size(), apply.steps.size());
-        for (std::size_t i = 0; i < apply.steps.size(); ++i) {
-            EXPECT_EQ(check.steps[i].number, apply.steps[i].number);
-            EXPECT_EQ(check.steps[i].newData, apply.steps[i].newData);
-            EXPECT_EQ(check.steps[i].result, StepResult::WouldBeWritten);
-            EXPECT_EQ(apply.steps[i].result, StepResult::Written);
-            EXPECT_EQ(apply.steps[i].now->data, check.steps[i].now->data) << "data now, before the write";
-        }
-        EXPECT_EQ(machine.Writes(), apply.steps.size());
-        EXPECT_EQ(machine.writesWithoutLock, 0);
-        EXPECT_EQ(machine.lockWaits, std::vector<std::uint32_t>{30000});
-        EXPECT_EQ(machine.locksHeld, 0) << "released at the end";
-        EXPECT_EQ(apply.report, AppliedReport(type, *apply.address));
-        // What show reads now is what check said would be stored.
-        const CommandResult shown = machine.Run({L"show"});
-        for (const StepOutcome& step : apply.steps)
-            EXPECT_EQ(shown.steps[step.number - 1].now->data, step.newData);
-        EXPECT_EQ(shown.pointsAt, type.name);
-    }
-}
+    const CommandResult apply = machine.Run({L"apply", L"vsat"});
+    EXPECT_EQ(apply.exitCode, kExitDone);
+    EXPECT_EQ(machine.Writes(), 8u);
+    EXPECT_EQ(machine.writesWithoutLock, 0);
+    EXPECT_EQ(machine.lockWaits, std::vector<std::uint32_t>{30000});
+    EXPECT_EQ(machine.locksHeld, 0) << "released at the end";
 
-TEST(CliCommands, CheckAndApplyStopAtTheSameFailingStep)
-{
-    const struct {
-        const char* name;
-        std::size_t failing;  // step number
-        void (*breakIt)(Machine&);
-    } cases[] = {
-        {"client key missing", 1, [](Machine& m) { m.keysDeniedFullAccess = {"software\\tarn\\tarn6\\tarn manager\\client tcp-ip"}; }},
-        {"port not a number", 5, [](Machine& m) { m.SetProfileEntry("SETUP", "BcastUDPPort", "77a"); }},
-        {"expandable server", 8,
-         [](Machine& m) { m.SetValue(kTarnValues[7].first, kTarnValues[7].second, kRegExpandSz, {'x', 0}); }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Machine machine;
-        c.breakIt(machine);
-        const CommandResult check = machine.Run({L"check", L"vsat"});
-        const CommandResult apply = machine.Run({L"apply", L"vsat"});
-        EXPECT_EQ(check.exitCode, StepFailedExitCode(c.failing));
-        EXPECT_EQ(apply.exitCode, check.exitCode);
-        EXPECT_EQ(apply.error, check.error);
-        EXPECT_TRUE(apply.report.empty());
-        ASSERT_EQ(apply.steps.size(), 8u) << "later steps are listed as not reached";
-        for (const StepOutcome& step : apply.steps) {
-            const StepResult expected = step.number < c.failing    ? StepResult::Written
-                                        : step.number == c.failing ? StepResult::Failed
-                                                                   : StepResult::NotReached;
-            EXPECT_EQ(step.result, expected) << "step " << step.number;
-        }
-        EXPECT_EQ(machine.Writes(), c.failing - 1);
-    }
+    machine.openAccessMasks.clear();
+    machine.elevated = false;
+    const CommandResult shown = machine.Run({L"show"});
+    EXPECT_EQ(shown.exitCode, kExitDone);
+    EXPECT_EQ(shown.pointsAt, L"vsat");
+    ASSERT_EQ(machine.openAccessMasks.size(), 8u);
+    for (std::uint32_t mask : machine.openAccessMasks)
+        EXPECT_EQ(mask, kKeyRead | kKeyWow64_32Key);
+    EXPECT_EQ(machine.OpenHandleCount(), 0u);
 }
 
 TEST(CliCommands, RefusesBeforeWritingWhatCannotBeDoneWhole)
@@ -209,53 +168,6 @@ TEST(CliCommands, RefusesBeforeWritingWhatCannotBeDoneWhole)
     }
 }
 
-TEST(CliCommands, ShowReadsOnlyAndNamesTheTypeTheValuesPointAt)
-{
-    const struct {
-        const char* name;
-        void (*setUp)(Machine&);
-        std::wstring pointsAt;
-        std::optional<std::wstring> held;
-    } cases[] = {
-        {"old client", [](Machine&) {}, L"none", std::nullopt},
-        {"others, its host name written by hand in lower case",
-         [](Machine& m) {
-             for (std::size_t i : {0, 1})
-                 m.SetString(kTarnValues[i].first, kTarnValues[i].second, "server1.example.net:7777:0");
-             m.SetString(kTarnValues[3].first, kTarnValues[3].second, "239.255.255.255:server1.example.net");
-             for (std::size_t i : {2, 6, 7})
-                 m.SetString(kTarnValues[i].first, kTarnValues[i].second, "server1.example.net");
-         },
-         L"others", L"server1.example.net"},
-        {"disagreeing", [](Machine& m) { m.SetString(kTarnValues[7].first, kTarnValues[7].second, "10.9.9.9");
-                                          m.SetString(kTarnValues[6].first, kTarnValues[6].second, "10.0.0.7"); },
-         L"mixed", std::nullopt},
-        {"partial client", [](Machine& m) { m.DeleteKey(kTarnValues[2].first); }, L"none", std::nullopt},
-        {"no client",
-         [](Machine& m) {
-             m.DeleteKey("SOFTWARE\\TARN");
-             m.DeleteKey(kTarnValues[7].first);
-         },
-         L"none", std::nullopt},
-        {"no profile", [](Machine& m) { m.ordinaryFiles.clear(); }, L"", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Machine machine;
-        c.setUp(machine);
-        machine.elevated = false;  // show needs no rights
-        const CommandResult result = machine.Run({L"show"});
-        EXPECT_EQ(result.exitCode, kExitDone);
-        EXPECT_EQ(result.pointsAt, c.pointsAt);
-        EXPECT_EQ(result.heldAddress, c.held);
-        EXPECT_EQ(result.steps.size(), 8u);
-        EXPECT_EQ(machine.Writes(), 0u);
-        for (std::uint32_t mask : machine.openAccessMasks)
-            EXPECT_EQ(mask, kKeyRead | kKeyWow64_32Key);
-        EXPECT_EQ(machine.OpenHandleCount(), 0u);
-    }
-}
-
 TEST(CliCommands, WarnsOfAnUnlikelyAddressOrPortAndAppliesItAllTheSame)
 {
     const struct {
@@ -282,14 +194,6 @@ TEST(CliCommands, WarnsOfAnUnlikelyAddressOrPortAndAppliesItAllTheSame)
         EXPECT_EQ(result.warnings, c.warnings);
         EXPECT_EQ(result.steps.size(), 8u) << "a warning refuses nothing";
     }
-}
-
-TEST(CliReport, QuotesAnyDataSoThatItRoundTrips)
-{
-    EXPECT_EQ(Quoted(L"a\"b\\c", true), L"\"a\\\"b\\\\c\"");
-    EXPECT_EQ(Quoted(L"tab\there\r\n\x01\x7f", true), L"\"tab\\there\\r\\n\\u0001\\u007f\"");
-    EXPECT_EQ(Quoted(L"\u00e9\u4e2d", true), L"\"\\u00e9\\u4e2d\"");
-    EXPECT_EQ(Quoted(L"\u00e9\u4e2d", false), L"\"\u00e9\u4e2d\"") << "a console shows the characters themselves";
 }
 
 } // namespace
