@@ -14,6 +14,9 @@ packages=(
   # Wine's own fonts (title-bar glyphs) and metric twins of Arial and Times New Roman.
   fonts-wine fonts-liberation
   xvfb imagemagick
+  # The release: installer packages (wixl; msibuild, msiinfo and msiextract from
+  # msitools), Authenticode signatures, and the test's throwaway certificate.
+  wixl msitools osslsigncode openssl
 )
 
 missing=()
