@@ -32,7 +32,7 @@ esac
 msiinfo suminfo "$msi" | tr -d '\r' | grep -qxF "Template: $template" || fail "not a $arch package"
 
 for row in "ALLUSERS	1" "ProductName	Hostwend" "Manufacturer	Wendlebrook Ltd" "ProductVersion	$version" \
-           "UpgradeCode	$upgrade_code" "ARPPRODUCTICON	hostwend.ico"; do
+           "UpgradeCode	$upgrade_code" "ARPPRODUCTICON	hostwend.ico" "ARPNOMODIFY	1"; do
   expect_row Property "$row"
 done
 table Icon | cut -f1 | grep -qx hostwend.ico || fail "the Icon table lacks hostwend.ico"

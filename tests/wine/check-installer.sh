@@ -27,6 +27,8 @@ if [ "${HOSTWEND_INSTALLER_SESSION:-}" != 1 ]; then
   rc=0
   HOSTWEND_INSTALLER_SESSION=1 HOSTWEND_VERSIONS="$version $next" WINEPREFIX="$work/wineprefix" \
     "$source/scripts/wine-session.sh" "$0" "$@" || rc=$?
+  # The copy is kept to look into when the test failed.
+  [ $rc -ne 0 ] || rm -rf "$work/wineprefix"
   echo "installer test: $((SECONDS - started)) s"
   exit $rc
 fi
