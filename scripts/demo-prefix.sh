@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Makes the Wine prefix PREFIX (once) with a TARN 6.x client's registry
-# settings, and puts the built hostwend.exe, the sample HWD.ini and any
-# further files given into C:\FOLDER there.
-#   scripts/demo-prefix.sh PREFIX FOLDER [FILE...]
+# settings and, given a FOLDER, puts the built hostwend.exe, the sample HWD.ini
+# and any further files given into C:\FOLDER there.
+#   scripts/demo-prefix.sh PREFIX [FOLDER [FILE...]]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-prefix=$1 folder=$2
-shift 2
+prefix=$1 folder=${2:-}
+shift $(($# < 2 ? $# : 2))
 
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
 "$root/scripts/wine-prefix.sh" "$prefix"
@@ -17,6 +17,7 @@ if [ ! -f "$prefix/.tarn-client-seeded" ]; then
   timeout 60 wineserver -w
   touch "$prefix/.tarn-client-seeded"
 fi
+[ -n "$folder" ] || exit 0
 install_dir=$prefix/drive_c/$folder
 mkdir -p "$install_dir"
 cp "$root/build/windows-x64/hostwend.exe" "$root/res/HWD.ini" "$@" "$install_dir/"

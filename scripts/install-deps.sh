@@ -16,6 +16,9 @@ packages=(
   xvfb imagemagick
   # The console program's tests drive it from Linux and read its JSON.
   python3
+  # The release: installer packages (wixl; msibuild, msiinfo and msiextract from
+  # msitools), Authenticode signatures, and the test's throwaway certificate.
+  wixl msitools osslsigncode openssl
 )
 
 missing=()

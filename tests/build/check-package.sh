@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Builds the release archive, unpacks it and checks what an operator gets:
-# the very program that was built, a sample HWD.ini with every key, and a
-# guide that explains every message the program can show.
-#   check-package.sh BUILD_DIR ARCHIVE PROGRAM SOURCE_DIR
+# Builds the release packages without a certificate, unpacks the archive and
+# checks what an operator gets: the very programs that were built, a sample
+# HWD.ini with every key, and a guide that explains every message the program
+# can show; and that the installer package was made beside the archive and the
+# build said the release is unsigned.
+#   check-package.sh BUILD_DIR ARCHIVE INSTALLER PROGRAM CONSOLE_PROGRAM SOURCE_DIR
 set -euo pipefail
-build=$1 archive=$2 program=$3 source=$4
-cmake --build "$build" --target package >/dev/null
+build=$1 archive=$2 installer=$3 program=$4 console_program=$5 source=$6
+rm -f "$archive" "$installer"
+output=$(cmake --build "$build" --target package 2>&1) || { echo "$output"; exit 1; }
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 (cd "$unpacked" && cmake -E tar xf "$archive")
@@ -13,9 +16,12 @@ trap 'rm -rf "$unpacked"' EXIT
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
-listing=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
-[ "$listing" = "./HWD.ini ./OPERATORS.md ./hostwend.exe " ] || fail "unexpected contents: $listing"
+[ -f "$installer" ] || fail "no installer package beside the archive: $installer"
+grep -q 'release, UNSIGNED' <<<"$output" || fail "the build did not say that the release is unsigned"
+listing=$(cd "$unpacked" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+[ "$listing" = "./HWD.ini ./OPERATORS.md ./hostwend-cli.exe ./hostwend.exe " ] || fail "unexpected contents: $listing"
 cmp -s "$unpacked/hostwend.exe" "$program" || fail "hostwend.exe differs from the build"
+cmp -s "$unpacked/hostwend-cli.exe" "$console_program" || fail "hostwend-cli.exe differs from the build"
 
 for key in LanAddress VPNAddress VsatAddress OthersAddress BcastUDPPort; do
   grep -q "^$key=[^ ]" "$unpacked/HWD.ini" || fail "HWD.ini has no value for $key"

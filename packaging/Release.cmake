@@ -1,0 +1,105 @@
+# The release steps that CPack runs around the zip it makes: SignPrograms.cmake
+# signs the programs before they are packed, BuildInstaller.cmake makes the
+# Windows Installer package from the same files afterwards and signs it.
+#
+# Run on its own, it makes one installer package from a folder of files, as the
+# upgrade test does with a higher version:
+#   cmake -DSTAGE=DIR -DVERSION=2.1.1 -DARCH=x64 -DOUTPUT=FILE.msi -P packaging/Release.cmake
+
+set(hostwend_packaging_dir ${CMAKE_CURRENT_LIST_DIR})
+
+function(hostwend_find_tool variable program package)
+  find_program(${variable} ${program})
+  if(NOT ${variable})
+    message(FATAL_ERROR "${program} not found: install the Debian package ${package} (scripts/install-deps.sh does)")
+  endif()
+endfunction()
+
+# Whether a certificate was given for this release.
+function(hostwend_signing_requested result)
+  if("$ENV{HOSTWEND_SIGN_PFX}" STREQUAL "")
+    set(${result} FALSE PARENT_SCOPE)
+  else()
+    set(${result} TRUE PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Signs FILE in place with the PKCS#12 certificate named by HOSTWEND_SIGN_PFX,
+# its password from HOSTWEND_SIGN_PASSWORD, and a time stamp from the RFC 3161
+# server HOSTWEND_SIGN_TIMESTAMP_URL when one is given. SCRATCH is a folder
+# the build owns.
+function(hostwend_sign file scratch)
+  hostwend_find_tool(HOSTWEND_OSSLSIGNCODE osslsigncode osslsigncode)
+  set(pfx "$ENV{HOSTWEND_SIGN_PFX}")
+  if(NOT EXISTS "${pfx}")
+    message(FATAL_ERROR "HOSTWEND_SIGN_PFX names no file: ${pfx}")
+  endif()
+  set(arguments sign -pkcs12 "${pfx}" -h sha256 -n Hostwend)
+  if(DEFINED ENV{HOSTWEND_SIGN_PASSWORD})
+    # Handed over in a file only this user can read: a command line is visible
+    # to every user of the machine.
+    set(secrets "${scratch}/signing")
+    file(MAKE_DIRECTORY "${secrets}")
+    file(CHMOD "${secrets}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+    file(WRITE "${secrets}/password" "$ENV{HOSTWEND_SIGN_PASSWORD}")
+    list(APPEND arguments -readpass "${secrets}/password")
+  endif()
+  if(NOT "$ENV{HOSTWEND_SIGN_TIMESTAMP_URL}" STREQUAL "")
+    list(APPEND arguments -ts "$ENV{HOSTWEND_SIGN_TIMESTAMP_URL}")
+  endif()
+  file(REMOVE "${file}.signed")
+  execute_process(COMMAND "${HOSTWEND_OSSLSIGNCODE}" ${arguments} -in "${file}" -out "${file}.signed"
+    RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(secrets)
+    file(REMOVE_RECURSE "${secrets}")
+  endif()
+  if(failed)
+    file(REMOVE "${file}.signed")
+    message(FATAL_ERROR "signing ${file} failed:\n${output}")
+  endif()
+  file(RENAME "${file}.signed" "${file}")
+  message(STATUS "signed ${file}")
+endfunction()
+
+# Makes OUTPUT, the installer package of version VERSION (major.minor.build)
+# for ARCH (x64 or x86), from the files in STAGE.
+function(hostwend_build_msi)
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "STAGE;VERSION;ARCH;OUTPUT" "")
+  hostwend_find_tool(HOSTWEND_WIXL wixl wixl)
+  hostwend_find_tool(HOSTWEND_MSIBUILD msibuild msitools)
+  # wixl finds each file by its bare name in the folder it runs in.
+  set(work "${arg_OUTPUT}.files")
+  file(REMOVE_RECURSE "${work}")
+  file(MAKE_DIRECTORY "${work}")
+  foreach(name hostwend.exe hostwend-cli.exe HWD.ini OPERATORS.md)
+    file(COPY "${arg_STAGE}/${name}" DESTINATION "${work}")
+  endforeach()
+  file(COPY "${hostwend_packaging_dir}/../res/images/hostwend.ico" DESTINATION "${work}")
+  file(REMOVE "${arg_OUTPUT}")
+  execute_process(COMMAND "${HOSTWEND_WIXL}" --arch ${arg_ARCH} -D Version=${arg_VERSION} -D Arch=${arg_ARCH}
+      -o "${arg_OUTPUT}" "${hostwend_packaging_dir}/hostwend.wxs"
+    WORKING_DIRECTORY "${work}" RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(failed OR NOT EXISTS "${arg_OUTPUT}")
+    message(FATAL_ERROR "wixl could not make ${arg_OUTPUT}:\n${output}")
+  endif()
+  # wixl drops NeverOverwrite (128) and Permanent (16): without them an upgrade,
+  # which removes the old version first, and an uninstall would delete the
+  # operator's HWD.ini. The 64-bit package keeps the 64-bit bit (256) wixl set.
+  if(arg_ARCH STREQUAL "x64")
+    set(attributes 400)
+  else()
+    set(attributes 144)
+  endif()
+  execute_process(COMMAND "${HOSTWEND_MSIBUILD}" "${arg_OUTPUT}"
+      -q "UPDATE Component SET Attributes = ${attributes} WHERE Component = 'Profile'"
+    RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(failed)
+    file(REMOVE "${arg_OUTPUT}")
+    message(FATAL_ERROR "msibuild could not mark HWD.ini to be kept in ${arg_OUTPUT}:\n${output}")
+  endif()
+  file(REMOVE_RECURSE "${work}")
+endfunction()
+
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+  hostwend_build_msi(STAGE "${STAGE}" VERSION "${VERSION}" ARCH "${ARCH}" OUTPUT "${OUTPUT}")
+endif()

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Reads the installer package's tables, as Windows Installer will: a
+# per-machine product under Program Files (the 32-bit folder for the 32-bit
+# package), the four files as built, HWD.ini's component kept by upgrades and
+# uninstalls, the upgrade code of its architecture and a major upgrade.
+#   check-installer-tables.sh INSTALLER x64|x86 VERSION PROGRAM CONSOLE_PROGRAM SOURCE_DIR
+set -euo pipefail
+msi=$1 arch=$2 version=$3 program=$4 console_program=$5 source=$6
+
+# msiinfo and msiextract write a package's icon into the folder they run in.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+# A table's rows, tab-separated, without its three header lines.
+table() { msiinfo export "$msi" "$1" | tr -d '\r' | tail -n +4; }
+expect_row() {  # expect_row TABLE TAB-SEPARATED-ROW
+  grep -qxF "$2" <<<"$(table "$1")" || fail "$1 has no row: ${2//$'\t'/ | }"
+}
+
+# Never to change: an upgrade finds the installed version by this code.
+case $arch in
+  x64) upgrade_code='{8FF60B92-E8FF-4545-A54A-8BB05036491C}' program_files=ProgramFiles64Folder bits=256
+       template='x64;1033' ;;
+  x86) upgrade_code='{552BFA61-E5F6-4ECD-A7B9-526C4219D2C6}' program_files=ProgramFilesFolder bits=0
+       template='Intel;1033' ;;
+  *) echo "usage: $0 INSTALLER x64|x86 VERSION PROGRAM CONSOLE_PROGRAM SOURCE_DIR" >&2; exit 2 ;;
+esac
+
+msiinfo suminfo "$msi" | tr -d '\r' | grep -qxF "Template: $template" || fail "not a $arch package"
+
+for row in "ALLUSERS	1" "ProductName	Hostwend" "Manufacturer	Wendlebrook Ltd" "ProductVersion	$version" \
+           "UpgradeCode	$upgrade_code" "ARPPRODUCTICON	hostwend.ico" "ARPNOMODIFY	1"; do
+  expect_row Property "$row"
+done
+table Icon | cut -f1 | grep -qx hostwend.ico || fail "the Icon table lacks hostwend.ico"
+
+expect_row Directory "$program_files	TARGETDIR	."
+expect_row Directory "INSTALLDIR	$program_files	Hostwend"
+expect_row Directory "ProgramMenuFolder	TARGETDIR	."
+
+# File name, its component, the component's folder and attributes: HWD.ini's
+# is Permanent (16) and NeverOverwrite (128); the 64-bit package's are 64-bit (256).
+files=$(awk -F'\t' 'NR == FNR {folder[$1] = $3; attributes[$1] = $4; next}
+                    {print $3, $2, folder[$2], attributes[$2]}' <(table Component) <(table File) | LC_ALL=C sort)
+expected=$(LC_ALL=C sort <<EOF
+HWD.ini Profile INSTALLDIR $((bits + 144))
+OPERATORS.md Guide INSTALLDIR $bits
+hostwend-cli.exe ConsoleProgram INSTALLDIR $bits
+hostwend.exe Program INSTALLDIR $bits
+EOF
+)
+[ "$files" = "$expected" ] || fail "files and components: expected"$'\n'"$expected"$'\n'"got"$'\n'"$files"
+
+expect_row Upgrade "$upgrade_code		$version		1		WIX_UPGRADE_DETECTED"
+expect_row Upgrade "$upgrade_code	$version			2		WIX_DOWNGRADE_DETECTED"
+table LaunchCondition | cut -f1 | grep -qx 'NOT WIX_DOWNGRADE_DETECTED' || fail "a newer version is not refused"
+table InstallExecuteSequence | cut -f1 | grep -qx RemoveExistingProducts || fail "an upgrade does not remove the old version"
+table Shortcut | cut -f1-5 | grep -qxF "StartMenuShortcut	ProgramMenuFolder	Hostwend	Program	[#hostwend.exe]" ||
+  fail "no Start-menu shortcut to hostwend.exe"
+
+# The programs' version resources, written by hand, say the package's version.
+for exe in "$program" "$console_program"; do
+  file_version=$(strings -el "$exe" | grep -A1 -x FileVersion | tail -n 1)
+  [ "$file_version" = "$version.0" ] || fail "$(basename "$exe") has the version $file_version, the package $version"
+done
+
+# The files inside are the ones built and the ones in the source. msiextract
+# puts what goes into ProgramFiles64Folder at the top.
+msiextract -C unpacked "$msi" >/dev/null
+inside=$(dirname "$(find unpacked -name hostwend.exe -print -quit)")
+cmp -s "$inside/hostwend.exe" "$program" || fail "hostwend.exe differs from the build"
+cmp -s "$inside/hostwend-cli.exe" "$console_program" || fail "hostwend-cli.exe differs from the build"
+cmp -s "$inside/HWD.ini" "$source/res/HWD.ini" || fail "HWD.ini differs from res/HWD.ini"
+cmp -s "$inside/OPERATORS.md" "$source/docs/OPERATORS.md" || fail "OPERATORS.md differs from docs/OPERATORS.md"
+
+[ $status -eq 0 ] && echo "installer tables ok: $msi"
+exit $status
