@@ -2,7 +2,6 @@
 
 #include "profile/ConnectionType.h"
 #include "profile/ProfileValueCheck.h"
-#include "profile/ReadProfileValue.h"
 #include "registry/ApplyAddress.h"
 
 #include <array>
@@ -24,14 +23,6 @@ const ConnectionType* ChosenType(Platform& platform)
     return nullptr;
 }
 
-// Reads one value into value; returns why it must not be applied, as the
-// operator is told, or "" when it may be.
-std::wstring ReadRefusal(Platform& platform, ProfileState& state, std::wstring_view key, std::wstring& value)
-{
-    value = ReadProfileValue(platform, state, key);
-    return ProfileValueRefusal(key, value, state.ProfileLength);
-}
-
 // One apply at a time on this computer: two would interleave their writes and
 // leave a mixture of two servers behind. Returns why nothing was written, or
 // "" once ApplyAddress has run, with its outcome in applied.
@@ -42,10 +33,10 @@ std::wstring ReadAndApplyInTurn(Platform& platform, ProfileState& state, const C
     if (!lock)
         return std::wstring(kLockTimedOut);
     // Both values are checked before anything is written.
-    if (std::wstring refusal = ReadRefusal(platform, state, type.addressKey, address); !refusal.empty())
+    if (std::wstring refusal = ReadProfileValueRefusal(platform, state, type.addressKey, address); !refusal.empty())
         return refusal;
     std::wstring port;
-    if (std::wstring refusal = ReadRefusal(platform, state, kPortKey, port); !refusal.empty())
+    if (std::wstring refusal = ReadProfileValueRefusal(platform, state, kPortKey, port); !refusal.empty())
         return refusal;
     applied = ApplyAddress(platform, address, port);  // shows a failed step's message itself
     return {};

@@ -98,13 +98,13 @@ CommandResult Show(Platform& platform, ProfileState& state, CommandResult result
 bool ReadUsable(Platform& platform, ProfileState& state, std::wstring_view key, std::optional<std::wstring>& value,
                 CommandResult& result)
 {
-    value = ReadProfileValue(platform, state, key);
-    std::wstring refusal = ProfileValueRefusal(key, *value, state.ProfileLength);
-    if (refusal.empty())
-        return true;
-    result.error = refusal + L"; nothing was written";
-    result.exitCode = kExitProfileValueRefused;
-    return false;
+    value.emplace();
+    if (std::wstring refusal = ReadProfileValueRefusal(platform, state, key, *value); !refusal.empty()) {
+        result.error = refusal + L"; nothing was written";
+        result.exitCode = kExitProfileValueRefused;
+        return false;
+    }
+    return true;
 }
 
 CommandResult CheckOrApply(Platform& platform, ProfileState& state, CommandResult result, Progress& progress)
@@ -133,11 +133,11 @@ CommandResult CheckOrApply(Platform& platform, ProfileState& state, CommandResul
     if (!ReadUsable(platform, state, result.type->addressKey, result.address, result) ||
         !ReadUsable(platform, state, kPortKey, result.port, result))
         return result;
-    for (std::wstring_view key : {result.type->addressKey, kPortKey}) {
-        std::wstring warning = ProfileValueWarning(key, key == kPortKey ? *result.port : *result.address);
+    // Both values are read and will be applied; a warning refuses nothing.
+    for (std::wstring warning : {ProfileValueWarning(result.type->addressKey, *result.address),
+                                 ProfileValueWarning(kPortKey, *result.port)})
         if (!warning.empty())
             result.warnings.push_back(std::move(warning));
-    }
     progress.Started(result);
 
     const bool vsat = result.type->option == OptionButton::OptVsat;

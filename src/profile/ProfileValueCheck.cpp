@@ -1,6 +1,6 @@
 #include "profile/ProfileValueCheck.h"
 
-#include "profile/ProfileState.h"
+#include "profile/ReadProfileValue.h"
 
 namespace hostwend {
 
@@ -11,6 +11,13 @@ std::wstring ProfileValueRefusal(std::wstring_view key, std::wstring_view value,
     if (value.find_first_not_of(L' ') == std::wstring_view::npos)
         return std::wstring(key) + L" missing in HWD.ini";
     return {};
+}
+
+std::wstring ReadProfileValueRefusal(Platform& platform, ProfileState& state, std::wstring_view key,
+                                     std::wstring& value)
+{
+    value = ReadProfileValue(platform, state, key);
+    return ProfileValueRefusal(key, value, state.ProfileLength);
 }
 
 } // namespace hostwend

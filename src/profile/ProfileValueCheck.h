@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/Platform.h"
+#include "profile/ProfileState.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,5 +14,10 @@ namespace hostwend {
 // nothing; one that filled the read buffer may have been cut.
 [[nodiscard]] std::wstring ProfileValueRefusal(std::wstring_view key, std::wstring_view value,
                                                std::int16_t profileLength);
+
+// Reads one key of HWD.ini into value, as every apply does, and returns its
+// refusal ("" when it may be applied).
+[[nodiscard]] std::wstring ReadProfileValueRefusal(Platform& platform, ProfileState& state, std::wstring_view key,
+                                                   std::wstring& value);
 
 } // namespace hostwend
