@@ -17,8 +17,7 @@
 // real registry; the same 32 registry calls in a bare loop; eight reg.exe add.
 // With --cli, also one hostwend-cli.exe apply vsat, in the reg.exe rounds.
 // Contenders take turns round by round; warm-up rounds are not recorded.
-#include "ScriptedPlatform.h"
-#include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32Registry.h"
 #include "registry/ApplyAddress.h"
 
 #include <windows.h>
@@ -36,11 +35,8 @@
 
 namespace {
 
-using hostwend::OptionButton;
-using hostwend::Platform;
 using hostwend::RegKey;
 using hostwend::RegStatus;
-using hostwend::Win32Platform;
 
 // ---------------------------------------------------------------- timing
 
@@ -188,12 +184,6 @@ Launch StartAndWatch(const std::wstring& exe, const wchar_t* className)
 
 // ---------------------------------------------------------------- Apply
 
-// Win32Platform with message boxes that never block and the VSAT option set,
-// so that ApplyAddress takes all eight steps and only they are timed.
-struct BenchPlatform final : hostwend::driver::ScriptedPlatform {
-    BenchPlatform() { optionSet[static_cast<std::size_t>(OptionButton::OptVsat)] = true; }
-};
-
 // The eight values, and what an Apply of an address and port writes to them.
 struct Update {
     const char* key;
@@ -245,12 +235,14 @@ std::vector<PreparedUpdate> Prepare(const std::vector<Update>& updates)
     return prepared;
 }
 
-double TimeApplyAddress(BenchPlatform& platform, const std::wstring& address, const std::wstring& port)
+// ApplyAddress with the VSAT option set, so that it takes all eight steps.
+double TimeApplyAddress(hostwend::Registry& registry, const std::wstring& address, const std::wstring& port)
 {
     double start = Milliseconds();
-    bool applied = hostwend::ApplyAddress(platform, address, port);
+    const bool applied =
+        hostwend::ApplyAddress(registry, address, port, hostwend::ApplyMode::Write, [] { return true; }).Succeeded();
     double elapsed = Milliseconds() - start;
-    if (!applied || !platform.boxes.empty())
+    if (!applied)
         throw std::runtime_error("ApplyAddress failed: is the TARN client's registry seeded?");
     return elapsed;
 }
@@ -261,7 +253,7 @@ double TimeBareLoop(const std::vector<PreparedUpdate>& updates)
     double start = Milliseconds();
     for (const PreparedUpdate& u : updates) {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, u.key, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, u.key, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
             throw std::runtime_error(std::string("cannot open ") + u.key);
         DWORD type = 0;
         DWORD size = 0;
@@ -484,13 +476,13 @@ int Run(const Options& o)
     for (std::size_t i = 0; i < 2; ++i)
         cliCommands[i] = L"\"" + o.cli + L"\" --profile \"" + cliProfiles[i].path + L"\" apply vsat";
     const NulDevice nul;
-    BenchPlatform platform;
+    hostwend::Win32Registry registry;
 
     for (int round = 0; o.applyRuns > 0 && round < o.warmup + o.applyRuns; ++round) {
         bool record = round >= o.warmup;
         int r = round - o.warmup;
         std::size_t which = static_cast<std::size_t>(round) % 2;
-        keep(record, "apply.own", TimeApplyAddress(platform, wideAddresses[which], widePort));
+        keep(record, "apply.own", TimeApplyAddress(registry, wideAddresses[which], widePort));
         keep(record, "apply.bare", TimeBareLoop(prepared[which]));
         // reg.exe costs whole processes: fewer rounds, spread evenly over the run.
         bool regRound = !record ? round == 0 : (r * o.regRuns) / o.applyRuns != ((r + 1) * o.regRuns) / o.applyRuns;

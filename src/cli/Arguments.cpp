@@ -57,6 +57,14 @@ Arguments ParseArguments(const std::vector<std::wstring>& arguments)
                     refuse(L"--profile needs a path");
                     continue;
                 }
+                // An option where the path should be is a path that went
+                // missing (PowerShell drops an empty argument), not a file.
+                const std::wstring_view next = arguments[i + 1];
+                if (next.starts_with(L"--") || next == L"/?") {
+                    refuse(L"--profile needs a path, not " + std::wstring(next));
+                    ++i;  // taken as the missing path, so that it asks for no help either
+                    continue;
+                }
                 path = arguments[++i];
             } else {
                 path = argument.substr(std::wstring_view(L"--profile=").size());
@@ -125,11 +133,13 @@ std::wstring_view UsageText()
            L"Exit codes:\r\n"
            L"  0       done: show read the values; check: apply would succeed;\r\n"
            L"          apply: every value written\r\n"
+           L"  1       internal error; some values may already be written: run show\r\n"
            L"  2       the profile file is missing\r\n"
            L"  3       a profile value is missing, blank or too long; nothing written\r\n"
            L"  4       another apply on this computer did not finish within 30 seconds;\r\n"
            L"          nothing written\r\n"
            L"  5       check or apply without administrator rights; nothing written\r\n"
+           L"  6       the apply lock cannot be used (see the message); nothing written\r\n"
            L"  21-28   step 1 to 8 failed (apply stopped there; check: would fail there)\r\n"
            L"  87      usage error; nothing read or written\r\n";
 }

@@ -4,6 +4,7 @@
 #include "profile/ProfileValueCheck.h"
 #include "profile/ProfileValueWarning.h"
 #include "profile/ReadProfileValue.h"
+#include "registry/ApplyAddress.h"
 #include "registry/UpdateRegValue.h"
 
 #include <memory>
@@ -53,7 +54,7 @@ void FindHeldAddress(CommandResult& result)
         result.heldAddress = held;
 }
 
-void PointAtProfileType(Platform& platform, ProfileState& state, CommandResult& result)
+void PointAtProfileType(ProfileFiles& files, ProfileState& state, CommandResult& result)
 {
     FindHeldAddress(result);
     if (!result.profileFound) {
@@ -63,7 +64,7 @@ void PointAtProfileType(Platform& platform, ProfileState& state, CommandResult& 
     if (!result.heldAddress)
         return;
     for (const ConnectionType& type : kConnectionTypes) {
-        const std::wstring address = ReadProfileValue(platform, state, type.addressKey);
+        const std::wstring address = ReadProfileValue(files, state, type.addressKey);
         if (ProfileValueRefusal(type.addressKey, address, state.ProfileLength).empty() &&
             SameAddress(address, *result.heldAddress)) {
             result.pointsAt = type.name;
@@ -72,34 +73,34 @@ void PointAtProfileType(Platform& platform, ProfileState& state, CommandResult& 
     }
 }
 
-StepOutcome ValueNow(Platform& platform, std::size_t number, const ApplyStep& step)
+StepOutcome ValueNow(Registry& registry, std::size_t number, const ApplyStep& step)
 {
     StepOutcome outcome;
     outcome.number = number;
     outcome.step = &step;
-    outcome.now = ReadRegValue(platform, step.keyPath, step.valueName);
+    RegValueRead read = ReadRegValue(registry, step.keyPath, step.valueName);
+    outcome.read = read.read;
+    outcome.now = std::move(read.now);
     return outcome;
 }
 
-CommandResult Show(Platform& platform, ProfileState& state, CommandResult result, Progress& progress)
+CommandResult Show(Registry& registry, ProfileFiles& files, ProfileState& state, CommandResult result)
 {
-    progress.Started(result);
+    result.started = true;
     std::size_t number = 0;
-    for (const ApplyStep& step : ApplySteps()) {
-        const StepOutcome outcome = ValueNow(platform, ++number, step);
-        result.steps.push_back(outcome);
-        progress.StepDone(outcome);
-    }
-    PointAtProfileType(platform, state, result);
+    for (const ApplyStep& step : ApplySteps())
+        result.steps.push_back(ValueNow(registry, ++number, step));
+    PointAtProfileType(files, state, result);
     return result;
 }
 
-// Reads one value as the window's Apply does, refusing what it refuses.
-bool ReadUsable(Platform& platform, ProfileState& state, std::wstring_view key, std::optional<std::wstring>& value,
-                CommandResult& result)
+// Reads one value as the window's Apply does, refusing what it refuses; a
+// refusal names the file it came from.
+bool ReadUsable(ProfileFiles& files, ProfileState& state, std::wstring_view key, std::wstring_view profileName,
+                std::optional<std::wstring>& value, CommandResult& result)
 {
     value.emplace();
-    if (std::wstring refusal = ReadProfileValueRefusal(platform, state, key, *value); !refusal.empty()) {
+    if (std::wstring refusal = ReadProfileValueRefusal(files, state, key, *value, profileName); !refusal.empty()) {
         result.error = refusal + L"; nothing was written";
         result.exitCode = kExitProfileValueRefused;
         return false;
@@ -107,11 +108,28 @@ bool ReadUsable(Platform& platform, ProfileState& state, std::wstring_view key, 
     return true;
 }
 
-CommandResult CheckOrApply(Platform& platform, ProfileState& state, CommandResult result, Progress& progress)
+StepResult ResultOf(StepState state)
+{
+    switch (state) {
+    case StepState::Written:
+        return StepResult::Written;
+    case StepState::WouldBeWritten:
+        return StepResult::WouldBeWritten;
+    case StepState::Failed:
+        return StepResult::Failed;
+    case StepState::NotForThisType:
+    case StepState::NotReached:
+        break;
+    }
+    return StepResult::NotReached;
+}
+
+CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& computer, ProfileState& state,
+                           std::wstring_view profileName, CommandResult result)
 {
     const bool write = result.command == CommandName::Apply;
     const std::wstring command = std::wstring(CommandText(result.command)) + L" " + std::wstring(result.type->name);
-    if (!platform.IsElevated()) {
+    if (!computer.IsElevated()) {
         result.error = command + std::wstring(kNeedsElevation) + L"; nothing was written";
         result.exitCode = kExitNotElevated;
         return result;
@@ -121,76 +139,100 @@ CommandResult CheckOrApply(Platform& platform, ProfileState& state, CommandResul
         result.exitCode = kExitProfileMissing;
         return result;
     }
-    // A check writes nothing and needs no turn; an apply waits for one.
-    std::unique_ptr<ApplyLock> lock;
-    if (write && !(lock = platform.LockApply(kApplyLockWaitMilliseconds))) {
-        result.error = L"another Hostwend is applying settings on this computer and did not finish within "
-                       L"30 seconds; nothing was written";
-        result.exitCode = kExitApplyBusy;
-        return result;
+    // An apply runs to its last step once it has begun: Ctrl+C or a closed
+    // console waits for it. A check writes nothing and needs no turn.
+    std::unique_ptr<InterruptionHold> hold;
+    ApplyLockResult lock;
+    if (write) {
+        hold = computer.HoldInterruptions();
+        lock = computer.LockApply(kApplyLockWaitMilliseconds);
+        if (lock.outcome == LockOutcome::Busy) {
+            result.error = L"another Hostwend is applying settings on this computer and did not finish within "
+                           L"30 seconds; nothing was written";
+            result.exitCode = kExitApplyBusy;
+            return result;
+        }
+        if (lock.outcome != LockOutcome::Acquired) {
+            result.error = L"the apply lock cannot be used: " + lock.reason + L"; nothing was written";
+            result.exitCode = kExitLockUnusable;
+            return result;
+        }
     }
 
-    if (!ReadUsable(platform, state, result.type->addressKey, result.address, result) ||
-        !ReadUsable(platform, state, kPortKey, result.port, result))
+    if (!ReadUsable(files, state, result.type->addressKey, profileName, result.address, result) ||
+        !ReadUsable(files, state, kPortKey, profileName, result.port, result))
         return result;
     // Both values are read and will be applied; a warning refuses nothing.
     for (std::wstring warning : {ProfileValueWarning(result.type->addressKey, *result.address),
                                  ProfileValueWarning(kPortKey, *result.port)})
         if (!warning.empty())
             result.warnings.push_back(std::move(warning));
-    progress.Started(result);
+    result.started = true;
+
+    // Each value as it is before the run, to show beside what it becomes.
+    std::vector<StepOutcome> before;
+    std::size_t number = 0;
+    for (const ApplyStep& step : ApplySteps())
+        before.push_back(ValueNow(registry, ++number, step));
 
     const bool vsat = result.type->option == OptionButton::OptVsat;
-    std::size_t number = 0;
-    for (const ApplyStep& step : ApplySteps()) {
-        ++number;
-        if (step.onlyForVsat && !vsat)
+    const ApplyRun run = ApplyAddress(registry, *result.address, *result.port,
+                                      write ? ApplyMode::Write : ApplyMode::CheckOnly, [vsat] { return vsat; });
+    for (std::size_t i = 0; i < kApplyStepCount; ++i) {
+        const StepRun& step = run.steps[i];
+        if (step.state == StepState::NotForThisType)
             continue;
-        StepOutcome outcome = ValueNow(platform, number, step);
-        const std::wstring composed = step.compose(*result.address, *result.port);
+        StepOutcome outcome = std::move(before[i]);
         std::optional<std::wstring> stored;
         if (outcome.now)
-            stored = NewDataAsStored(platform, outcome.now->type, composed);
-        outcome.newData = stored ? *stored : composed;
-        if (result.exitCode != kExitDone) {
-            outcome.result = StepResult::NotReached;
-        } else {
-            outcome.updateResult = write ? UpdateRegValue(platform, kHkeyLocalMachine, step.keyPath, step.valueName,
-                                                          composed)
-                                         : CheckRegValue(platform, kHkeyLocalMachine, step.keyPath, step.valueName,
-                                                         composed);
-            if (outcome.updateResult.empty()) {
-                outcome.result = write ? StepResult::Written : StepResult::WouldBeWritten;
-            } else {
-                outcome.result = StepResult::Failed;
-                result.exitCode = StepFailedExitCode(number);
-                result.error = std::wstring(step.prompt) + L" (" +
-                               std::wstring(DescribeUpdateResult(outcome.updateResult)) + L")";
-            }
-        }
-        result.steps.push_back(outcome);
-        progress.StepDone(outcome);
+            stored = NewDataAsStored(registry, outcome.now->type, step.newValue);
+        outcome.newData = stored ? *stored : step.newValue;
+        outcome.result = ResultOf(step.state);
+        outcome.updateResult = step.updateResult;
+        result.steps.push_back(std::move(outcome));
     }
-    if (result.exitCode == kExitDone)
+    if (run.failedStep) {
+        const StepRun& failed = run.steps[*run.failedStep];
+        result.exitCode = StepFailedExitCode(failed.number);
+        result.error = std::wstring(failed.step->prompt) + L" (" +
+                       std::wstring(DescribeUpdateResult(failed.updateResult)) + L")";
+    } else {
         result.report = write ? AppliedReport(*result.type, *result.address)
                               : L"apply " + std::wstring(result.type->name) + L" would write every value.";
+    }
     return result;
 }
 
 } // namespace
 
-CommandResult RunCommand(Platform& platform, ProfileState& state, const Arguments& arguments,
-                         const std::wstring& profilePath, Progress& progress)
+CommandResult RunCommand(Registry& registry, ProfileFiles& files, Computer& computer, ProfileState& state,
+                         const Arguments& arguments, const std::wstring& profilePath) noexcept
 {
     CommandResult result;
     result.command = arguments.command;
     result.type = arguments.type;
     result.profilePath = profilePath;
-    result.profileFound = !platform.FileTest(profilePath).empty();
-    state.ProfilePath = profilePath;
-    if (arguments.command == CommandName::Show)
-        return Show(platform, state, std::move(result), progress);
-    return CheckOrApply(platform, state, std::move(result), progress);
+    try {
+        result.profileFound = !files.FileTest(profilePath).empty();
+        state.ProfilePath = profilePath;
+        if (arguments.command == CommandName::Show)
+            return Show(registry, files, state, std::move(result));
+        // A file named on the command line is named in a refusal; the one
+        // beside the program keeps the name operators know.
+        const std::wstring_view profileName = arguments.profilePath ? std::wstring_view(profilePath)
+                                                                    : kProfileFileName;
+        return CheckOrApply(registry, files, computer, state, profileName, std::move(result));
+    } catch (...) {
+        // Out of memory or a fault of our own: say so, never a code that
+        // tells a deployment tool something else happened.
+        CommandResult failed;
+        failed.command = arguments.command;
+        failed.type = arguments.type;
+        failed.profilePath = profilePath;
+        failed.error = kInternalError;
+        failed.exitCode = kExitInternalError;
+        return failed;
+    }
 }
 
 } // namespace hostwend::cli

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "cli/Arguments.h"
-#include "platform/Platform.h"
+#include "platform/Computer.h"
+#include "platform/ProfileFiles.h"
+#include "platform/Registry.h"
 #include "profile/ProfileState.h"
 #include "registry/ApplySteps.h"
 #include "registry/ReadRegValue.h"
@@ -20,7 +22,8 @@ enum class StepResult { Shown, Written, WouldBeWritten, Failed, NotReached };
 struct StepOutcome {
     std::size_t number = 0;  // 1 to 8, as the exit codes count
     const ApplyStep* step = nullptr;
-    std::optional<RegValueNow> now;  // empty: the key or the value is missing
+    ValueRead read = ValueRead::Missing;
+    std::optional<RegValueNow> now;  // set when read
     std::wstring newData;            // as it is stored (or would be), else as composed
     StepResult result = StepResult::Shown;
     std::wstring updateResult;  // the updater's marker when it failed
@@ -31,6 +34,7 @@ struct CommandResult {
     const ConnectionType* type = nullptr;
     std::wstring profilePath;
     bool profileFound = false;
+    bool started = false;  // show, or the profile's values were read: the steps follow
     std::optional<std::wstring> address;
     std::optional<std::wstring> port;
     std::vector<std::wstring> warnings;
@@ -44,18 +48,15 @@ struct CommandResult {
     int exitCode = 0;
 };
 
-// Told of progress as it happens, so a console shows each step as it is written.
-class Progress {
-public:
-    virtual ~Progress() = default;
-    // The profile has been read (check, apply) and the steps begin.
-    virtual void Started(const CommandResult&) {}
-    virtual void StepDone(const StepOutcome&) {}
-};
+// What any unexpected failure reports, with kExitInternalError.
+inline constexpr std::wstring_view kInternalError = L"internal error; some values may already be written: run show";
 
 // Runs a parsed command (no usage error, no help) with the profile file at
-// profilePath. Writes nothing but what apply writes; shows nothing itself.
-[[nodiscard]] CommandResult RunCommand(Platform& platform, ProfileState& state, const Arguments& arguments,
-                                       const std::wstring& profilePath, Progress& progress);
+// profilePath. Writes nothing but what apply writes, and shows nothing itself:
+// the caller reports once the apply lock is released. An exception from
+// anywhere ends as kExitInternalError.
+[[nodiscard]] CommandResult RunCommand(Registry& registry, ProfileFiles& files, Computer& computer,
+                                       ProfileState& state, const Arguments& arguments,
+                                       const std::wstring& profilePath) noexcept;
 
 } // namespace hostwend::cli

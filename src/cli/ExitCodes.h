@@ -8,10 +8,12 @@ namespace hostwend::cli {
 // What the console program tells deployment tools, which see only the number:
 // once released, a number never changes its meaning.
 inline constexpr int kExitDone = 0;
+inline constexpr int kExitInternalError = 1;  // never a code that means something else
 inline constexpr int kExitProfileMissing = 2;
 inline constexpr int kExitProfileValueRefused = 3;
 inline constexpr int kExitApplyBusy = 4;
 inline constexpr int kExitNotElevated = 5;
+inline constexpr int kExitLockUnusable = 6;
 inline constexpr int kExitFirstStepFailed = 21;  // 21 to 28: step 1 to 8
 inline constexpr int kExitUsage = 87;            // ERROR_INVALID_PARAMETER, as Windows tools use it
 

@@ -29,6 +29,22 @@ std::wstring_view ResultText(StepResult result)
     return L"";
 }
 
+// Why a value has no data to show.
+std::wstring_view ReadText(ValueRead read)
+{
+    switch (read) {
+    case ValueRead::Read:
+        return L"read";
+    case ValueRead::Missing:
+        return L"missing";
+    case ValueRead::Denied:
+        return L"access denied";
+    case ValueRead::Unreadable:
+        break;
+    }
+    return L"cannot be read";
+}
+
 // A JSON value: a string, or null when there is none.
 std::wstring JsonOrNull(const std::optional<std::wstring>& text)
 {
@@ -44,7 +60,8 @@ std::wstring JsonStep(const StepOutcome& outcome, bool withChange)
                         L", \"value\": " + JsonText(outcome.step->valueName) + L", \"type\": " +
                         JsonOrNull(outcome.now ? std::optional(RegTypeName(outcome.now->type)) : std::nullopt) +
                         L", \"data\": " +
-                        JsonOrNull(outcome.now ? std::optional(outcome.now->data) : std::nullopt);
+                        JsonOrNull(outcome.now ? std::optional(outcome.now->data) : std::nullopt) +
+                        L", \"read\": " + JsonText(ReadText(outcome.read));
     if (withChange) {
         const bool failed = outcome.result == StepResult::Failed;
         json += L", \"new_data\": " + JsonText(outcome.newData) + L", \"outcome\": " +
@@ -117,7 +134,7 @@ std::wstring TextStep(const StepOutcome& outcome)
     std::wstring text = std::to_wstring(outcome.number) + L". " + std::wstring(outcome.step->valueName) + L" in " +
                         FullKey(*outcome.step) + std::wstring(kNewLine) + L"   ";
     text += outcome.now ? RegTypeName(outcome.now->type) + L" " + Quoted(outcome.now->data, false)
-                        : std::wstring(L"missing");
+                        : std::wstring(ReadText(outcome.read));
     if (outcome.result != StepResult::Shown) {
         text += L" -> " + Quoted(outcome.newData, false) + L": " + std::wstring(ResultText(outcome.result));
         if (outcome.result == StepResult::Failed)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/Desk.h"
 
 #include <array>
 #include <string>

@@ -4,20 +4,21 @@
 
 namespace hostwend {
 
-std::wstring ProfileValueRefusal(std::wstring_view key, std::wstring_view value, std::int16_t profileLength)
+std::wstring ProfileValueRefusal(std::wstring_view key, std::wstring_view value, std::int16_t profileLength,
+                                 std::wstring_view profileName)
 {
     if (profileLength >= static_cast<std::int16_t>(kProfileBufferLength - 1))
-        return std::wstring(key) + L" in HWD.ini is too long";
+        return std::wstring(key) + L" in " + std::wstring(profileName) + L" is too long";
     if (value.find_first_not_of(L' ') == std::wstring_view::npos)
-        return std::wstring(key) + L" missing in HWD.ini";
+        return std::wstring(key) + L" missing in " + std::wstring(profileName);
     return {};
 }
 
-std::wstring ReadProfileValueRefusal(Platform& platform, ProfileState& state, std::wstring_view key,
-                                     std::wstring& value)
+std::wstring ReadProfileValueRefusal(ProfileFiles& files, ProfileState& state, std::wstring_view key,
+                                     std::wstring& value, std::wstring_view profileName)
 {
-    value = ReadProfileValue(platform, state, key);
-    return ProfileValueRefusal(key, value, state.ProfileLength);
+    value = ReadProfileValue(files, state, key);
+    return ProfileValueRefusal(key, value, state.ProfileLength, profileName);
 }
 
 } // namespace hostwend

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/ProfileFiles.h"
 #include "profile/ProfileState.h"
 
 #include <cstdint>
@@ -9,15 +9,20 @@
 
 namespace hostwend {
 
-// Why a value read from HWD.ini must not be applied, as the operator is told,
-// or "" when it may be. A blank value would overwrite working settings with
-// nothing; one that filled the read buffer may have been cut.
-[[nodiscard]] std::wstring ProfileValueRefusal(std::wstring_view key, std::wstring_view value,
-                                               std::int16_t profileLength);
+// The name a refusal gives the profile file when it is the one beside the program.
+inline constexpr std::wstring_view kProfileFileName = L"HWD.ini";
 
-// Reads one key of HWD.ini into value, as every apply does, and returns its
-// refusal ("" when it may be applied).
-[[nodiscard]] std::wstring ReadProfileValueRefusal(Platform& platform, ProfileState& state, std::wstring_view key,
-                                                   std::wstring& value);
+// Why a value read from the profile file must not be applied, as the operator
+// is told, or "" when it may be. A blank value would overwrite working
+// settings with nothing; one that filled the read buffer may have been cut.
+[[nodiscard]] std::wstring ProfileValueRefusal(std::wstring_view key, std::wstring_view value,
+                                               std::int16_t profileLength,
+                                               std::wstring_view profileName = kProfileFileName);
+
+// Reads one key of the profile file into value, as every apply does, and
+// returns its refusal ("" when it may be applied).
+[[nodiscard]] std::wstring ReadProfileValueRefusal(ProfileFiles& files, ProfileState& state, std::wstring_view key,
+                                                   std::wstring& value,
+                                                   std::wstring_view profileName = kProfileFileName);
 
 } // namespace hostwend

@@ -17,25 +17,19 @@ std::wstring UpperCase(std::wstring text)
 
 } // namespace
 
-std::wstring ReadProfileValue(Platform& platform, ProfileState& state, std::wstring_view key)
+std::wstring ReadProfileValue(ProfileFiles& files, ProfileState& state, std::wstring_view key)
 {
-    // The buffer goes to the ANSI function as it stands and comes back whole:
+    // The whole read is UTF-16, path included: a folder or file name that the
+    // ANSI code page cannot spell would otherwise read as no file at all, or
+    // through a best-fit mapping as another one. The buffer goes as it stands:
     // after the value and its NUL it still holds what an earlier read left.
-    std::string buffer = platform.ToAnsi(std::wstring_view(state.ProfileBuffer.data(), state.ProfileBuffer.size()));
-    buffer.resize(kProfileBufferLength, '\0');
-    std::uint32_t count = platform.GetPrivateProfileStringA(
-        "SETUP", platform.ToAnsi(key), " ", buffer.data(), static_cast<std::uint32_t>(kProfileBufferLength),
-        platform.ToAnsi(state.ProfilePath));
+    std::uint32_t count = files.GetPrivateProfileStringW(L"SETUP", std::wstring(key), L" ",
+                                                         state.ProfileBuffer.data(),
+                                                         static_cast<std::uint32_t>(kProfileBufferLength),
+                                                         state.ProfilePath);
     count = std::min<std::uint32_t>(count, kProfileBufferLength - 1);
-
-    std::wstring whole = platform.FromAnsi(buffer);
-    whole.resize(kProfileBufferLength, L'\0');
-    std::copy(whole.begin(), whole.end(), state.ProfileBuffer.begin());
     state.ProfileLength = static_cast<std::int16_t>(count);
-
-    // The count is in code-page bytes: convert exactly the bytes read, so a
-    // multi-byte character can neither cut the value nor pull in the NUL.
-    return UpperCase(platform.FromAnsi(std::string_view(buffer.data(), count)));
+    return UpperCase(std::wstring(state.ProfileBuffer.data(), count));
 }
 
 } // namespace hostwend

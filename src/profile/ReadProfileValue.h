@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/ProfileFiles.h"
 #include "profile/ProfileState.h"
 
 #include <string>
@@ -11,6 +11,6 @@ namespace hostwend {
 // Reads one key of section "SETUP" of the profile file through the shared
 // ProfileBuffer and returns its value upper-cased; a missing key, section or
 // file gives the one-blank default. Sets ProfileLength to the count read.
-[[nodiscard]] std::wstring ReadProfileValue(Platform& platform, ProfileState& state, std::wstring_view key);
+[[nodiscard]] std::wstring ReadProfileValue(ProfileFiles& files, ProfileState& state, std::wstring_view key);
 
 } // namespace hostwend

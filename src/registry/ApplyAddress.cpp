@@ -1,28 +1,37 @@
 #include "registry/ApplyAddress.h"
 
-#include "registry/ApplySteps.h"
 #include "registry/UpdateRegValue.h"
-
-#include <string>
 
 namespace hostwend {
 
-// Earlier writes are left in place after a failure: the operator is told which
-// value failed, and applying again rewrites them all.
-bool ApplyAddress(Platform& platform, std::wstring_view address, std::wstring_view port)
+ApplyRun ApplyAddress(Registry& registry, std::wstring_view address, std::wstring_view port, ApplyMode mode,
+                      const std::function<bool()>& vsatStepWanted)
 {
-    for (const ApplyStep& step : ApplySteps()) {
-        // Asked when the step is reached: the option button as it is set then.
-        if (step.onlyForVsat && !platform.IsOptionSet(OptionButton::OptVsat))
+    ApplyRun run;
+    for (std::size_t i = 0; i < kApplyStepCount; ++i) {
+        const ApplyStep& step = ApplySteps()[i];
+        StepRun& current = run.steps[i];
+        current.number = i + 1;
+        current.step = &step;
+        current.newValue = step.compose(address, port);
+        if (run.failedStep)
+            continue;  // not reached
+        if (step.onlyForVsat && !vsatStepWanted()) {
+            current.state = StepState::NotForThisType;
             continue;
-        if (UpdateRegValue(platform, kHkeyLocalMachine, step.keyPath, step.valueName, step.compose(address, port))
-                .empty())
-            continue;
-        const std::wstring title = platform.MainWindowCaption();
-        platform.MsgBox(step.prompt, kMbCritical, title);
-        return false;
+        }
+        current.updateResult =
+            mode == ApplyMode::Write
+                ? UpdateRegValue(registry, kHkeyLocalMachine, step.keyPath, step.valueName, current.newValue)
+                : CheckRegValue(registry, kHkeyLocalMachine, step.keyPath, step.valueName, current.newValue);
+        if (current.updateResult.empty()) {
+            current.state = mode == ApplyMode::Write ? StepState::Written : StepState::WouldBeWritten;
+        } else {
+            current.state = StepState::Failed;
+            run.failedStep = i;
+        }
     }
-    return true;
+    return run;
 }
 
 } // namespace hostwend

@@ -34,14 +34,4 @@ std::optional<std::int32_t> ParseDwordText(std::wstring_view text) noexcept
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
-std::wstring DecimalText(std::uint64_t number)
-{
-    std::wstring digits;
-    do {
-        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + number % 10));
-        number /= 10;
-    } while (number != 0);
-    return digits;
-}
-
 } // namespace hostwend

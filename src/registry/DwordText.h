@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DecimalText.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,8 +13,5 @@ namespace hostwend {
 // spaces (U+0020) allowed around it; nullopt for any other text.
 [[nodiscard]] std::optional<std::int32_t> ParseDwordText(std::wstring_view text) noexcept;
 
-// A number in decimal digits. Not std::to_wstring: that brings the C
-// library's whole formatted printing into the window program.
-[[nodiscard]] std::wstring DecimalText(std::uint64_t number);
 
 } // namespace hostwend

@@ -81,20 +81,29 @@ std::wstring RegTypeName(std::uint32_t type)
     }
 }
 
-std::optional<RegValueNow> ReadRegValue(Platform& platform, std::wstring_view keyPath, std::wstring_view valueName)
+RegValueRead ReadRegValue(Registry& registry, std::wstring_view keyPath, std::wstring_view valueName)
 {
+    // An administrator must be told a value they cannot read from one that
+    // is not there: the first is a permission to mend, the second a client.
+    auto failed = [](RegStatus status) {
+        if (status == kErrorFileNotFound || status == kErrorPathNotFound)
+            return RegValueRead{ValueRead::Missing, status, std::nullopt};
+        return RegValueRead{status == kErrorAccessDenied ? ValueRead::Denied : ValueRead::Unreadable, status,
+                            std::nullopt};
+    };
     RegKey key{};
     // Read access only: showing what a client points at needs no administrator.
-    if (platform.RegOpenKeyExA(kHkeyLocalMachine, platform.ToAnsi(keyPath), 0, kKeyRead | kKeyWow64_32Key, key) !=
-        kErrorSuccess)
-        return std::nullopt;
+    if (const RegStatus status =
+            registry.RegOpenKeyExA(kHkeyLocalMachine, registry.ToAnsi(keyPath), 0, kKeyRead | kKeyWow64_32Key, key);
+        status != kErrorSuccess)
+        return failed(status);
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
-    const RegStatus status = platform.RegQueryValueExW(key, valueName, type, data);
-    platform.RegCloseKey(key);
+    const RegStatus status = registry.RegQueryValueExW(key, valueName, type, data);
+    registry.RegCloseKey(key);
     if (status != kErrorSuccess)
-        return std::nullopt;
-    return RegValueNow{type, RegDataText(type, data)};
+        return failed(status);
+    return {ValueRead::Read, status, RegValueNow{type, RegDataText(type, data)}};
 }
 
 } // namespace hostwend

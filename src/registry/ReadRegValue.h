@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/Registry.h"
 
 #include <cstdint>
 #include <optional>
@@ -16,10 +16,22 @@ struct RegValueNow {
     std::wstring data;
 };
 
+enum class ValueRead {
+    Read,
+    Missing,     // the key or the value does not exist
+    Denied,      // it exists, but may not be read
+    Unreadable,  // any other failure, with its status
+};
+
+struct RegValueRead {
+    ValueRead read = ValueRead::Missing;
+    RegStatus status = kErrorSuccess;
+    std::optional<RegValueNow> now;  // set when Read
+};
+
 // Reads one value below HKEY_LOCAL_MACHINE in the 32-bit view, opening its key
-// for reading only; nullopt when the key or the value is missing.
-[[nodiscard]] std::optional<RegValueNow> ReadRegValue(Platform& platform, std::wstring_view keyPath,
-                                                      std::wstring_view valueName);
+// for reading only.
+[[nodiscard]] RegValueRead ReadRegValue(Registry& registry, std::wstring_view keyPath, std::wstring_view valueName);
 
 // Registry data as text: text types as their text, numbers in decimal,
 // anything else as hexadecimal bytes.

@@ -20,14 +20,14 @@ constexpr std::wstring_view kNotANumber = L"#ERROR :15#";
 // Closes the key on every way out of the updater.
 class OpenedKey {
 public:
-    OpenedKey(Platform& platform, RegKey key) noexcept : platform_(platform), key_(key) {}
+    OpenedKey(Registry& registry, RegKey key) noexcept : registry_(registry), key_(key) {}
     OpenedKey(const OpenedKey&) = delete;
     OpenedKey& operator=(const OpenedKey&) = delete;
-    ~OpenedKey() { platform_.RegCloseKey(key_); }
+    ~OpenedKey() { registry_.RegCloseKey(key_); }
     RegKey Get() const noexcept { return key_; }
 
 private:
-    Platform& platform_;
+    Registry& registry_;
     RegKey key_;
 };
 
@@ -39,9 +39,9 @@ std::wstring_view TrimSpaces(std::wstring_view text) noexcept
     return text.substr(first, text.find_last_not_of(L' ') - first + 1);
 }
 
-std::vector<std::uint8_t> StringData(Platform& platform, std::wstring_view text)
+std::vector<std::uint8_t> StringData(Registry& registry, std::wstring_view text)
 {
-    const std::string ansi = platform.ToAnsi(TrimSpaces(text));
+    const std::string ansi = registry.ToAnsi(TrimSpaces(text));
     std::vector<std::uint8_t> data(ansi.begin(), ansi.end());
     data.push_back(0);  // the registry stores what it is given; the NUL is ours to add
     return data;
@@ -57,29 +57,31 @@ std::optional<std::vector<std::uint8_t>> DwordData(std::wstring_view text)
                                      static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
 }
 
-// Open, query the type, write once in that type, close. The key is opened with
-// full access in the 32-bit view, where the TARN client keeps its settings.
+// Open, query the type, write once in that type, close. The key is opened in
+// the 32-bit view, where the TARN client keeps its settings, with the two
+// rights the update uses: a key hardened to grant just those is still
+// rewritten, and check predicts exactly what apply will meet.
 // Nothing is created, deleted or retyped: a value that is missing or of another
 // type than text or number is reported, not repaired. Without write, the same
 // road stops just before the write: what a dry run can tell.
-std::wstring UpdateOrCheck(Platform& platform, RegKey root, std::wstring_view keyPath, std::wstring_view valueName,
+std::wstring UpdateOrCheck(Registry& registry, RegKey root, std::wstring_view keyPath, std::wstring_view valueName,
                            std::wstring_view newValue, bool write)
 {
     RegKey handle{};
-    if (platform.RegOpenKeyExA(root, platform.ToAnsi(keyPath), 0, kKeyAllAccess | kKeyWow64_32Key, handle) !=
+    if (registry.RegOpenKeyExA(root, registry.ToAnsi(keyPath), 0, kKeyQueryValue | kKeySetValue | kKeyWow64_32Key, handle) !=
         kErrorSuccess)
         return std::wstring(kKeyNotOpened);
-    const OpenedKey key(platform, handle);
+    const OpenedKey key(registry, handle);
 
-    const std::string name = platform.ToAnsi(valueName);
+    const std::string name = registry.ToAnsi(valueName);
     std::uint32_t type = 0;
     std::uint32_t size = 0;
-    if (platform.RegQueryValueExA(key.Get(), name, type, size) != kErrorSuccess)
+    if (registry.RegQueryValueExA(key.Get(), name, type, size) != kErrorSuccess)
         return std::wstring(kValueNotFound);
 
     std::vector<std::uint8_t> data;
     if (type == kRegSz) {
-        data = StringData(platform, newValue);
+        data = StringData(registry, newValue);
     } else if (type == kRegDword) {
         // Text that is not a number must not reach a number value as some
         // default; the caller stops and tells the operator instead.
@@ -91,7 +93,7 @@ std::wstring UpdateOrCheck(Platform& platform, RegKey root, std::wstring_view ke
         return std::wstring(kUnsupportedType);
     }
 
-    if (write && platform.RegSetValueExA(key.Get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())) !=
+    if (write && registry.RegSetValueExA(key.Get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())) !=
                      kErrorSuccess)
         return std::wstring(kWriteRefused);
     return {};
@@ -99,22 +101,22 @@ std::wstring UpdateOrCheck(Platform& platform, RegKey root, std::wstring_view ke
 
 } // namespace
 
-std::wstring UpdateRegValue(Platform& platform, RegKey root, std::wstring_view keyPath,
+std::wstring UpdateRegValue(Registry& registry, RegKey root, std::wstring_view keyPath,
                             std::wstring_view valueName, std::wstring_view newValue)
 {
-    return UpdateOrCheck(platform, root, keyPath, valueName, newValue, true);
+    return UpdateOrCheck(registry, root, keyPath, valueName, newValue, true);
 }
 
-std::wstring CheckRegValue(Platform& platform, RegKey root, std::wstring_view keyPath, std::wstring_view valueName,
+std::wstring CheckRegValue(Registry& registry, RegKey root, std::wstring_view keyPath, std::wstring_view valueName,
                            std::wstring_view newValue)
 {
-    return UpdateOrCheck(platform, root, keyPath, valueName, newValue, false);
+    return UpdateOrCheck(registry, root, keyPath, valueName, newValue, false);
 }
 
-std::optional<std::wstring> NewDataAsStored(Platform& platform, std::uint32_t type, std::wstring_view newValue)
+std::optional<std::wstring> NewDataAsStored(Registry& registry, std::uint32_t type, std::wstring_view newValue)
 {
     if (type == kRegSz)
-        return platform.FromAnsi(platform.ToAnsi(TrimSpaces(newValue)));
+        return registry.FromAnsi(registry.ToAnsi(TrimSpaces(newValue)));
     if (type == kRegDword) {
         if (auto number = ParseDwordText(newValue))
             return DecimalText(static_cast<std::uint32_t>(*number));
@@ -125,7 +127,7 @@ std::optional<std::wstring> NewDataAsStored(Platform& platform, std::uint32_t ty
 std::wstring_view DescribeUpdateResult(std::wstring_view result)
 {
     if (result == kKeyNotOpened)
-        return L"the key is missing or cannot be opened with full access";
+        return L"the key is missing or cannot be opened to query and set values";
     if (result == kValueNotFound)
         return L"the value is missing";
     if (result == kWriteRefused)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/Registry.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,17 +11,17 @@ namespace hostwend {
 
 // Rewrites one existing value in the type it already has. Returns "" on
 // success, else an "#ERROR :nn#" marker; callers test only for empty.
-[[nodiscard]] std::wstring UpdateRegValue(Platform& platform, RegKey root, std::wstring_view keyPath,
+[[nodiscard]] std::wstring UpdateRegValue(Registry& registry, RegKey root, std::wstring_view keyPath,
                                           std::wstring_view valueName, std::wstring_view newValue);
 
 // The same road without the write: the result UpdateRegValue would give, a
-// write the registry would refuse aside. Opens with the same full access.
-[[nodiscard]] std::wstring CheckRegValue(Platform& platform, RegKey root, std::wstring_view keyPath,
+// write the registry would refuse aside. Opens with the same rights.
+[[nodiscard]] std::wstring CheckRegValue(Registry& registry, RegKey root, std::wstring_view keyPath,
                                          std::wstring_view valueName, std::wstring_view newValue);
 
 // newValue as an update stores it in a value of this type, shown as a read of
 // that value would show it afterwards; nullopt when it cannot be stored.
-[[nodiscard]] std::optional<std::wstring> NewDataAsStored(Platform& platform, std::uint32_t type,
+[[nodiscard]] std::optional<std::wstring> NewDataAsStored(Registry& registry, std::uint32_t type,
                                                           std::wstring_view newValue);
 
 // What an update result means, for a person; "" for success.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace hostwend::testing {
 namespace {
@@ -12,6 +13,14 @@ std::string Lower(std::string text)
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
+
+// A lock or hold that counts how many are in force.
+template <typename Base>
+struct Counted final : Base {
+    explicit Counted(int& count) : count_(count) { ++count_; }
+    ~Counted() override { --count_; }
+    int& count_;
+};
 
 } // namespace
 
@@ -81,27 +90,27 @@ int FakePlatform::MsgBox(std::wstring_view prompt, int style, std::wstring_view 
     return answer;
 }
 
-std::uint32_t FakePlatform::GetPrivateProfileStringA(const std::string& section, const std::string& key,
-                                                     const std::string& defaultText, char* buffer,
-                                                     std::uint32_t capacity, const std::string& path)
+std::uint32_t FakePlatform::GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
+                                                     const std::wstring& defaultText, wchar_t* buffer,
+                                                     std::uint32_t capacity, const std::wstring& path)
 {
-    profileReads.push_back({section, key, defaultText, path, capacity});
-    std::string text = defaultText;
+    profileReads.push_back({ToAnsi(section), ToAnsi(key), ToAnsi(defaultText), path, capacity});
+    std::wstring text = defaultText;
     if (dropTrailingBlanksOfDefault)
-        text.erase(text.find_last_not_of(' ') + 1);
+        text.erase(text.find_last_not_of(L' ') + 1);
     if (path == profileFilePath) {
-        auto s = profile_.find(Lower(section));
+        auto s = profile_.find(Lower(ToAnsi(section)));
         if (s != profile_.end()) {
-            auto k = s->second.find(Lower(key));
+            auto k = s->second.find(Lower(ToAnsi(key)));
             if (k != s->second.end())
-                text = k->second;
+                text = FromAnsi(k->second);
         }
     }
     if (capacity == 0)
         return 0;
     std::uint32_t count = static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), capacity - 1));
-    std::memcpy(buffer, text.data(), count);
-    buffer[count] = '\0';
+    std::copy_n(text.data(), count, buffer);
+    buffer[count] = L'\0';
     return count;
 }
 
@@ -113,7 +122,9 @@ RegStatus FakePlatform::RegOpenKeyExA(RegKey root, const std::string& subKey, st
     std::string lower = Lower(subKey);
     if (root != kHkeyLocalMachine || !keys_.count(lower))
         return kErrorFileNotFound;
-    if ((access & kKeyAllAccess) == kKeyAllAccess && keysDeniedFullAccess.count(lower))
+    // The view flag is no right; everything else asked for must be granted.
+    if (auto rights = keyRights.find(lower);
+        rights != keyRights.end() && (access & ~kKeyWow64_32Key & ~rights->second) != 0)
         return kErrorAccessDenied;
     opened = nextHandle_++;
     openHandles_[opened] = {lower, access};
@@ -140,6 +151,9 @@ RegStatus FakePlatform::RegSetValueExA(RegKey key, const std::string& valueName,
                                        const std::uint8_t* data, std::uint32_t size)
 {
     registryCalls.push_back("set " + valueName);
+    holdsAtEachWrite.push_back(interruptionHolds);
+    if (!throwAtWriteOf.empty() && Lower(valueName) == Lower(throwAtWriteOf))
+        throw std::bad_alloc();
     auto handle = openHandles_.find(key);
     if (handle == openHandles_.end())
         return 6;  // ERROR_INVALID_HANDLE
@@ -178,17 +192,19 @@ RegStatus FakePlatform::RegQueryValueExW(RegKey key, std::wstring_view valueName
     return kErrorSuccess;
 }
 
-std::unique_ptr<ApplyLock> FakePlatform::LockApply(std::uint32_t waitMilliseconds)
+ApplyLockResult FakePlatform::LockApply(std::uint32_t waitMilliseconds)
 {
     lockWaits.push_back(waitMilliseconds);
+    if (!lockUnusableReason.empty())
+        return {LockOutcome::Unusable, nullptr, lockUnusableReason};
     if (lockHeldElsewhere)
-        return nullptr;
-    struct Held final : ApplyLock {
-        explicit Held(int& count) : count_(count) { ++count_; }
-        ~Held() override { --count_; }
-        int& count_;
-    };
-    return std::make_unique<Held>(locksHeld);
+        return {LockOutcome::Busy, nullptr, {}};
+    return {LockOutcome::Acquired, std::make_unique<Counted<ApplyLock>>(locksHeld), {}};
+}
+
+std::unique_ptr<InterruptionHold> FakePlatform::HoldInterruptions()
+{
+    return std::make_unique<Counted<InterruptionHold>>(interruptionHolds);
 }
 
 RegStatus FakePlatform::RegCloseKey(RegKey key)

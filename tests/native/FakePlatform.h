@@ -15,8 +15,11 @@ namespace hostwend::testing {
 // A test double of the operating system that behaves like the real one where
 // the logic depends on it: registry keys, types, sizes and handles; the profile
 // read's capacity rule; modal message boxes answered from a script.
-class FakePlatform : public Platform {
+class FakePlatform : public Registry, public ProfileFiles, public Computer, public Desk {
 public:
+    // Every role at once, as the window's commands take them.
+    Platform Roles() { return Platform{*this, *this, *this, *this}; }
+
     struct ShownBox {
         std::wstring prompt;
         int style;
@@ -27,8 +30,6 @@ public:
         std::uint32_t type;
         std::vector<std::uint8_t> data;
     };
-    static constexpr RegStatus kErrorFileNotFound = 2;
-    static constexpr RegStatus kErrorAccessDenied = 5;
 
     // --- registry ---
     void AddKey(const std::string& path);
@@ -41,7 +42,9 @@ public:
     std::size_t KeyCount() const { return keys_.size(); }
     std::size_t ValueCount() const;
     std::size_t OpenHandleCount() const { return openHandles_.size(); }
-    std::set<std::string> keysDeniedFullAccess;  // lower-case paths
+    // Rights a key grants (lower-case path); an open that asks for more is
+    // denied. Keys not named grant everything.
+    std::map<std::string, std::uint32_t> keyRights;
     std::set<std::string> valuesRefusingWrites;  // lower-case "path\\name"
     std::vector<std::uint32_t> openAccessMasks;
     std::vector<std::string> registryCalls;  // "open path", "query name", "set name", "close"
@@ -49,15 +52,21 @@ public:
     // --- rights and the apply lock ---
     bool elevated = true;
     bool lockHeldElsewhere = false;
+    std::wstring lockUnusableReason;  // not empty: the lock cannot be used
     std::vector<std::uint32_t> lockWaits;  // the wait of each LockApply
     int locksHeld = 0;
+    int interruptionHolds = 0;
+    std::vector<int> holdsAtEachWrite;  // interruption holds in force at each RegSetValueExA
+    // Thrown by the RegSetValueExA of this value name, as an unexpected failure would be.
+    std::string throwAtWriteOf;
 
     // --- profile file ---
     void SetProfileEntry(const std::string& section, const std::string& key, const std::string& value);
-    std::string profileFilePath;  // reads of any other path see no file
+    std::wstring profileFilePath;  // reads of any other path see no file
     bool dropTrailingBlanksOfDefault = false;
     struct ProfileRead {
-        std::string section, key, defaultText, path;
+        std::string section, key, defaultText;
+        std::wstring path;
         std::uint32_t capacity;
     };
     std::vector<ProfileRead> profileReads;
@@ -76,9 +85,9 @@ public:
     std::vector<OptionButton> optionReads;
 
     int MsgBox(std::wstring_view prompt, int style, std::wstring_view title) override;
-    std::uint32_t GetPrivateProfileStringA(const std::string& section, const std::string& key,
-                                           const std::string& defaultText, char* buffer,
-                                           std::uint32_t capacity, const std::string& path) override;
+    std::uint32_t GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
+                                           const std::wstring& defaultText, wchar_t* buffer,
+                                           std::uint32_t capacity, const std::wstring& path) override;
     RegStatus RegOpenKeyExA(RegKey root, const std::string& subKey, std::uint32_t options,
                             std::uint32_t access, RegKey& opened) override;
     RegStatus RegQueryValueExA(RegKey key, const std::string& valueName, std::uint32_t& type,
@@ -94,7 +103,8 @@ public:
     std::wstring MainWindowCaption() override;
     bool IsOptionSet(OptionButton option) override;
     bool IsElevated() override { return elevated; }
-    std::unique_ptr<ApplyLock> LockApply(std::uint32_t waitMilliseconds) override;
+    ApplyLockResult LockApply(std::uint32_t waitMilliseconds) override;
+    std::unique_ptr<InterruptionHold> HoldInterruptions() override;
     std::string ToAnsi(std::wstring_view text) override;
     std::wstring FromAnsi(std::string_view text) override;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/win32/Win32Platform.h"
+#include "platform/Platform.h"
 #include "profile/ProfileState.h"
 
 #include <windows.h>
@@ -24,7 +24,7 @@ private:
 // What the windows share for the whole run.
 struct AppContext {
     HINSTANCE instance;
-    Win32Platform& platform;
+    Platform& platform;
     ProfileState& Module1;
     OpenWindows& windows;
 };

@@ -6,6 +6,8 @@
 #include "app/win32/Layout.h"
 #include "app/win32/resource.h"
 
+#include <optional>
+
 namespace hostwend {
 namespace {
 
@@ -219,9 +221,42 @@ bool Form1::PreTranslateMessage(const MSG& message)
     return false;
 }
 
+DWORD Form1::WaitAnswering(HANDLE object, DWORD milliseconds)
+{
+    // Windows calls a window that leaves its messages for seconds "Not
+    // responding"; this one keeps painting and answering while it waits.
+    waitingForTurn_ = true;
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    std::optional<WPARAM> quit;
+    DWORD waited = WAIT_TIMEOUT;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        waited = MsgWaitForMultipleObjects(1, &object, FALSE, left, QS_ALLINPUT);
+        if (waited != WAIT_OBJECT_0 + 1)
+            break;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = message.wParam;  // for the main loop, once the apply is over
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    waitingForTurn_ = false;
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    if (quit)
+        PostQuitMessage(static_cast<int>(*quit));
+    return waited;
+}
+
 void Form1::OnCommand(int controlId, int notification)
 {
-    if (notification != BN_CLICKED)
+    // A click while Apply waits its turn would start a second apply inside the first.
+    if (notification != BN_CLICKED || waitingForTurn_)
         return;
     for (int i = 0; i < 4; ++i) {
         if (controlId == kOptionIds[i]) {
@@ -234,7 +269,7 @@ void Form1::OnCommand(int controlId, int notification)
         CmdApply_Click(app_.platform, app_.Module1);
         break;
     case IDC_CMDCLOSE:
-        CmdClose_Click(app_.platform);
+        CmdClose_Click(app_.platform.desk);
         break;
     case IDC_COMMAND1:
         Command1_Click();
@@ -296,6 +331,17 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (lParam != 0)
             OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_SETCURSOR:
+        if (waitingForTurn_) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        return DefWindowProcW(window_, message, wParam, lParam);
+    case WM_CLOSE:
+        // Closed mid-apply, the window would be gone under the handler that waits.
+        if (waitingForTurn_)
+            return 0;
+        return DefWindowProcW(window_, message, wParam, lParam);
     case DM_GETDEFID:
         return MAKELRESULT(IDC_CMDAPPLY, DC_HASDEFID);
     case WM_NEXTDLGCTL:

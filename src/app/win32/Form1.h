@@ -25,6 +25,10 @@ public:
     // Keyboard handling that IsDialogMessage does not do for this window.
     bool PreTranslateMessage(const MSG& message);
 
+    // Waits for object as WaitForSingleObject does, answering messages
+    // meanwhile; the buttons do nothing and the cursor shows the wait.
+    DWORD WaitAnswering(HANDLE object, DWORD milliseconds);
+
 private:
     friend class WindowBase<Form1>;
     explicit Form1(AppContext& app) : app_(app) {}
@@ -40,6 +44,7 @@ private:
     HWND Control(int controlId) const { return GetDlgItem(window_, controlId); }
 
     AppContext& app_;
+    bool waitingForTurn_ = false;
     int dpi_ = 96;
     UniqueFont uiFont_;
     UniqueFont text1Font_;

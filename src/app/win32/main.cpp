@@ -1,7 +1,11 @@
 #include "app/Startup.h"
 #include "app/win32/AppContext.h"
 #include "app/win32/Form1.h"
+#include "app/win32/WindowDesk.h"
 #include "platform/win32/DllSearch.h"
+#include "platform/win32/Win32Computer.h"
+#include "platform/win32/Win32ProfileFiles.h"
+#include "platform/win32/Win32Registry.h"
 
 #include <objbase.h>
 #include <windows.h>
@@ -34,7 +38,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // decoder behind OLE) must come from System32 only.
     RestrictDllSearch();
     ComApartment com;
-    Win32Platform platform;
+    Win32Registry registry;
+    Win32ProfileFiles files;
+    WindowDesk desk;
+    // Apply waits its turn answering the window's messages, once there is a window.
+    Form1* waitingWindow = nullptr;
+    Win32Computer computer([&waitingWindow](HANDLE object, DWORD milliseconds) {
+        return waitingWindow ? waitingWindow->WaitAnswering(object, milliseconds)
+                             : WaitForSingleObject(object, milliseconds);
+    });
+    Platform platform{registry, files, computer, desk};
     ProfileState Module1;  // lives for the whole run
     OpenWindows windows;
     AppContext app{instance, platform, Module1, windows};
@@ -42,9 +55,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     std::unique_ptr<Form1> form1 = Form1::Create(app);
     if (!form1)
         return 1;
-    platform.AttachMainWindow(form1->Handle(), form1->OptionButtons());
+    waitingWindow = form1.get();
+    desk.AttachMainWindow(form1->Handle(), form1->OptionButtons());
 
-    Form_Load(platform, Module1);  // ends the program when HWD.ini is missing
+    Form_Load(files, desk, Module1);  // ends the program when HWD.ini is missing
     form1->Show();
 
     MSG message;

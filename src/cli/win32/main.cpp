@@ -4,8 +4,12 @@
 #include "cli/Report.h"
 #include "cli/win32/Console.h"
 #include "platform/win32/DllSearch.h"
-#include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32Computer.h"
+#include "platform/win32/Win32ProfileFiles.h"
+#include "platform/win32/Win32Registry.h"
 
+#include <csignal>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -15,26 +19,6 @@ using namespace hostwend;
 using namespace hostwend::cli;
 
 namespace {
-
-// Text mode shows the header and each step as they happen; JSON waits for
-// the whole result. Warnings go to standard error in both.
-class ConsoleProgress final : public Progress {
-public:
-    explicit ConsoleProgress(bool json) : json_(json) {}
-    void Started(const CommandResult& result) override
-    {
-        if (!json_)
-            Write(STD_OUTPUT_HANDLE, TextHeader(result));
-    }
-    void StepDone(const StepOutcome& outcome) override
-    {
-        if (!json_)
-            Write(STD_OUTPUT_HANDLE, TextStep(outcome));
-    }
-
-private:
-    bool json_;
-};
 
 // A relative --profile path is taken from the current directory; the profile
 // read itself would look for it in the Windows directory.
@@ -49,10 +33,31 @@ std::wstring FullPath(const std::wstring& path)
     return full;
 }
 
+// Whatever ends the program unexpectedly ends it with kExitInternalError:
+// the C runtime's abort() would exit with 3, which deployment tools are told
+// means a refused profile value, and a crash with an exception code.
+[[noreturn]] void EndWithInternalError()
+{
+    Write(STD_ERROR_HANDLE, L"hostwend-cli: " + std::wstring(kInternalError) + L"\r\n");
+    ExitProcess(kExitInternalError);
+}
+
+void OnAbort(int) { EndWithInternalError(); }
+
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) { EndWithInternalError(); }
+
+void EndUnexpectedFailuresAsInternalErrors()
+{
+    std::signal(SIGABRT, OnAbort);
+    std::set_terminate(EndWithInternalError);
+    SetUnhandledExceptionFilter(OnUnhandledException);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
+    EndUnexpectedFailuresAsInternalErrors();
     RestrictDllSearch();
     // Unattended: no system dialog may wait for a click that never comes.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
@@ -67,18 +72,29 @@ int wmain(int argc, wchar_t** argv)
         return kExitUsage;
     }
 
-    Win32Platform platform;  // no window: nothing here shows a message box
+    Win32Registry registry;
+    Win32ProfileFiles files;
+    Win32Computer computer;
     ProfileState state;
     const std::wstring profilePath = arguments.profilePath
                                          ? FullPath(*arguments.profilePath)
-                                         : platform.ProgramDirectory() + std::wstring(kProfileFileSuffix);
-    ConsoleProgress progress(arguments.json);
-    const CommandResult result = RunCommand(platform, state, arguments, profilePath, progress);
+                                         : files.ProgramDirectory() + std::wstring(kProfileFileSuffix);
+    const CommandResult result = RunCommand(registry, files, computer, state, arguments, profilePath);
 
-    if (arguments.json)
+    // Written only now, with the apply lock released and every step done: a
+    // console paused by a selection, or a full pipe, cannot hold an apply
+    // half-way or keep another waiting.
+    if (arguments.json) {
         Write(STD_OUTPUT_HANDLE, JsonDocument(result));
-    else
-        Write(STD_OUTPUT_HANDLE, TextFooter(result));
+    } else {
+        std::wstring text;
+        if (result.started) {
+            text = TextHeader(result);
+            for (const StepOutcome& outcome : result.steps)
+                text += TextStep(outcome);
+        }
+        Write(STD_OUTPUT_HANDLE, text + TextFooter(result));
+    }
     Write(STD_ERROR_HANDLE, TextDiagnostics(result));
     return result.exitCode;
 }

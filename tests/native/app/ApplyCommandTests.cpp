@@ -21,7 +21,7 @@ struct Machine {
         for (const auto& [path, name] : kTarnValues)
             platform.SetString(path, name, "old");
         state.ProfilePath = L"C:\\Hostwend\\HWD.ini";
-        platform.profileFilePath = "C:\\Hostwend\\HWD.ini";
+        platform.profileFilePath = L"C:\\Hostwend\\HWD.ini";
         platform.SetProfileEntry("SETUP", "BcastUDPPort", "7777");
     }
     void Choose(OptionButton option) { platform.options[static_cast<std::size_t>(option)] = true; }
@@ -72,7 +72,7 @@ TEST(ApplyCommand, EachConnectionTypeConfirmsReadsItsKeyAppliesAndReports)
         machine.Choose(c.option);
         platform.SetProfileEntry("SETUP", c.key, c.value);
 
-        CmdApply_Click(platform, machine.state);
+        CmdApply_Click(platform.Roles(), machine.state);
 
         ASSERT_EQ(platform.boxes.size(), 2u);
         EXPECT_EQ(platform.boxes[0].prompt, c.confirmation);
@@ -98,7 +98,7 @@ TEST(ApplyCommand, FirstSetOptionInOrderWins)
     platform.SetProfileEntry("SETUP", "VPNAddress", "10.0.0.7");
     platform.SetProfileEntry("SETUP", "OthersAddress", "10.9.9.9");
 
-    CmdApply_Click(platform, machine.state);
+    CmdApply_Click(platform.Roles(), machine.state);
 
     EXPECT_EQ(machine.Written(2), "10.0.0.7");
     EXPECT_EQ(platform.optionReads.front(), OptionButton::OptLan);
@@ -108,12 +108,12 @@ TEST(ApplyCommand, NothingHappensWithoutAChoiceOrAfterCancel)
 {
     Machine machine;
     FakePlatform& platform = machine.platform;
-    CmdApply_Click(platform, machine.state);
+    CmdApply_Click(platform.Roles(), machine.state);
     EXPECT_TRUE(platform.boxes.empty());
 
     machine.Choose(OptionButton::OptLan);
     platform.answers = {2};  // Cancel
-    CmdApply_Click(platform, machine.state);
+    CmdApply_Click(platform.Roles(), machine.state);
     EXPECT_EQ(platform.boxes.size(), 1u);
     EXPECT_TRUE(platform.profileReads.empty());
     EXPECT_TRUE(platform.registryCalls.empty());
@@ -147,7 +147,7 @@ TEST(ApplyCommand, RefusesBlankOrOverlongValuesBeforeWritingAnything)
             platform.SetProfileEntry("SETUP", "LanAddress", c.address);
         platform.SetProfileEntry("SETUP", "BcastUDPPort", c.port);
 
-        CmdApply_Click(platform, machine.state);
+        CmdApply_Click(platform.Roles(), machine.state);
 
         ASSERT_EQ(platform.boxes.size(), 2u);
         EXPECT_EQ(platform.boxes[1].prompt, c.refusal);
@@ -167,12 +167,13 @@ TEST(ApplyCommand, AFailedStepShowsOnlyItsOwnMessage)
     // The client's database value has another type than text or number.
     platform.SetValue(kTarnValues[6].first, kTarnValues[6].second, 2, {'x', 0});
 
-    CmdApply_Click(platform, machine.state);
+    CmdApply_Click(platform.Roles(), machine.state);
 
     ASSERT_EQ(platform.boxes.size(), 2u);
     EXPECT_EQ(platform.boxes[1].prompt,
               L"Error occured while updating ODBC IPAddress under SOFTWARE\\TARN\\TARN6\\TARN Client\\ODBC");
     EXPECT_EQ(platform.boxes[1].style, 16);
+    EXPECT_EQ(platform.boxes[1].locksHeld, 0) << "an operator who leaves it open would stall every apply";
     EXPECT_EQ(machine.Written(0), "10.1.2.3:7777:0") << "earlier steps stay written";
 }
 
@@ -182,9 +183,24 @@ TEST(ApplyCommand, WaitsForAnotherApplyAndGivesUpWithNothingReadOrWritten)
     FakePlatform& platform = machine.platform;
     machine.Choose(OptionButton::OptLan);
     platform.SetProfileEntry("SETUP", "LanAddress", "10.1.2.3");
+
+    // A lock that cannot be used is not "another Hostwend": it says why.
+    platform.lockUnusableReason = L"its name is held by an object of another kind (Windows error 6)";
+    CmdApply_Click(platform.Roles(), machine.state);
+    ASSERT_EQ(platform.boxes.size(), 2u);
+    EXPECT_NE(platform.boxes[1].prompt.find(L"changed nothing"), std::wstring::npos);
+    EXPECT_NE(platform.boxes[1].prompt.find(L"(Windows error 6)."), std::wstring::npos);
+    EXPECT_EQ(platform.boxes[1].style, 16);
+    EXPECT_EQ(platform.boxes[1].title, kCaption);
+    EXPECT_TRUE(platform.profileReads.empty());
+    EXPECT_TRUE(platform.registryCalls.empty());
+    platform.lockUnusableReason.clear();
+    platform.boxes.clear();
+    platform.lockWaits.clear();
+
     platform.lockHeldElsewhere = true;
 
-    CmdApply_Click(platform, machine.state);
+    CmdApply_Click(platform.Roles(), machine.state);
 
     EXPECT_EQ(platform.lockWaits, std::vector<std::uint32_t>{30000});
     ASSERT_EQ(platform.boxes.size(), 2u);
@@ -198,11 +214,11 @@ TEST(ApplyCommand, WaitsForAnotherApplyAndGivesUpWithNothingReadOrWritten)
     // Its turn come, it applies, and lets the next one go before its report
     // waits for the operator; so does a refusal.
     platform.lockHeldElsewhere = false;
-    CmdApply_Click(platform, machine.state);
+    CmdApply_Click(platform.Roles(), machine.state);
     EXPECT_EQ(machine.Written(0), "10.1.2.3:7777:0");
     EXPECT_EQ(platform.boxes.back().prompt, L"Lan/Dial up IP address ( 10.1.2.3 ) applied.");
     platform.SetProfileEntry("SETUP", "BcastUDPPort", "");
-    CmdApply_Click(platform, machine.state);
+    CmdApply_Click(platform.Roles(), machine.state);
     EXPECT_EQ(platform.boxes.back().prompt, L"BcastUDPPort missing in HWD.ini");
     for (const auto& box : platform.boxes)
         EXPECT_EQ(box.locksHeld, 0) << box.prompt.c_str();

@@ -28,7 +28,7 @@ TEST(FormLoad, FindsTheProfileBesideTheProgramAndStoresItsPath)
         platform.ordinaryFiles[c.expectedPath] = c.storedName;
         ProfileState state;
 
-        Form_Load(platform, state);
+        Form_Load(platform, platform, state);
 
         EXPECT_EQ(state.ProfilePath, c.expectedPath);
         EXPECT_EQ(platform.fileTests, std::vector<std::wstring>{c.expectedPath});
@@ -47,7 +47,7 @@ TEST(FormLoad, MissingProfileShowsOneCriticalMessageAndEnds)
             platform.ordinaryFiles[L"C:\\Program Files\\Hostwend\\HWD.ini"] = storedName;
         ProfileState state;
 
-        Form_Load(platform, state);
+        Form_Load(platform, platform, state);
 
         ASSERT_EQ(platform.boxes.size(), 1u);
         EXPECT_EQ(platform.boxes[0].prompt, L"HWD.ini file missing");

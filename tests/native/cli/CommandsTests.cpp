@@ -27,7 +27,7 @@ struct Machine : FakePlatform {
                 SetString(kTarnValues[i].first, kTarnValues[i].second, "old");
         }
         ordinaryFiles[kProfile] = L"branch.ini";
-        profileFilePath = ToAnsi(kProfile);
+        profileFilePath = kProfile;
         SetProfileEntry("SETUP", "LanAddress", "10.1.2.3");
         SetProfileEntry("SETUP", "VPNAddress", "10.0.0.7");
         SetProfileEntry("SETUP", "VsatAddress", "172.20.4.2");
@@ -45,8 +45,7 @@ struct Machine : FakePlatform {
         const Arguments arguments = Parse(words);
         EXPECT_TRUE(arguments.usageError.empty()) << arguments.usageError.c_str();
         ProfileState state;
-        Progress quiet;
-        return RunCommand(*this, state, arguments, kProfile, quiet);
+        return RunCommand(*this, *this, *this, state, arguments, kProfile);
     }
     std::size_t Writes() const
     {
@@ -81,6 +80,9 @@ TEST(CliArguments, ParsesCommandsTypesAndOptionsOrRefusesThem)
         {{L"show", L"--profile"}, L"--profile needs a path"},
         {{L"--profile", L"a.ini", L"--profile=b.ini", L"show"}, L"--profile is given twice"},
         {{L"--profile", L"*.ini", L"show"}, L"the --profile path names more than one file: *.ini"},
+        // An empty path dropped by PowerShell leaves the next option in its place.
+        {{L"--profile", L"--json", L"apply", L"vpn"}, L"--profile needs a path, not --json"},
+        {{L"--profile", L"/?", L"show"}, L"--profile needs a path, not /?"},
     };
     for (const auto& c : cases) {
         const Arguments parsed = Parse(c.words);
@@ -111,6 +113,12 @@ TEST(CliCommands, ApplyWritesOnlyInItsTurnCheckNeedsNoneAndShowOnlyReads)
     EXPECT_EQ(apply.exitCode, kExitDone);
     EXPECT_EQ(machine.Writes(), 8u);
     EXPECT_EQ(machine.writesWithoutLock, 0);
+    // Ctrl+C or a closed console during the writes waits for the last one.
+    EXPECT_EQ(machine.holdsAtEachWrite, std::vector<int>(8, 1));
+    EXPECT_EQ(machine.interruptionHolds, 0);
+    for (std::uint32_t mask : machine.openAccessMasks)
+        EXPECT_TRUE(mask == (kKeyQueryValue | kKeySetValue | kKeyWow64_32Key) || mask == (kKeyRead | kKeyWow64_32Key))
+            << mask;
     EXPECT_EQ(machine.lockWaits, std::vector<std::uint32_t>{30000});
     EXPECT_EQ(machine.locksHeld, 0) << "released at the end";
 
@@ -123,6 +131,13 @@ TEST(CliCommands, ApplyWritesOnlyInItsTurnCheckNeedsNoneAndShowOnlyReads)
     for (std::uint32_t mask : machine.openAccessMasks)
         EXPECT_EQ(mask, kKeyRead | kKeyWow64_32Key);
     EXPECT_EQ(machine.OpenHandleCount(), 0u);
+
+    // A key that may not be read is not "missing": that would send an
+    // administrator looking for a client that is there.
+    machine.keyRights["software\\odbc\\odbc.ini\\tarn int database"] = 0;
+    const CommandResult denied = machine.Run({L"show"});
+    EXPECT_EQ(denied.steps[7].read, ValueRead::Denied);
+    EXPECT_EQ(denied.steps[6].read, ValueRead::Read);
 }
 
 TEST(CliCommands, RefusesBeforeWritingWhatCannotBeDoneWhole)
@@ -146,6 +161,10 @@ TEST(CliCommands, RefusesBeforeWritingWhatCannotBeDoneWhole)
          L"another Hostwend is applying settings on this computer and did not finish within 30 seconds; nothing was "
          L"written",
          [](Machine& m) { m.lockHeldElsewhere = true; }},
+        {"lock unusable", kExitLockUnusable,
+         L"the apply lock cannot be used: its name is held by an object of another kind (Windows error 6); nothing "
+         L"was written",
+         [](Machine& m) { m.lockUnusableReason = L"its name is held by an object of another kind (Windows error 6)"; }},
         {"no profile", kExitProfileMissing, L"profile file not found: C:\\Sites\\branch.ini",
          [](Machine& m) { m.ordinaryFiles.clear(); }},
         {"blank address", kExitProfileValueRefused, L"VPNAddress missing in HWD.ini; nothing was written",
@@ -162,10 +181,32 @@ TEST(CliCommands, RefusesBeforeWritingWhatCannotBeDoneWhole)
         EXPECT_EQ(result.error, c.error);
         EXPECT_EQ(machine.Writes(), 0u);
         EXPECT_TRUE(result.steps.empty());
-        if (c.exitCode == kExitNotElevated || c.exitCode == kExitApplyBusy) {
+        if (c.exitCode == kExitNotElevated || c.exitCode == kExitApplyBusy || c.exitCode == kExitLockUnusable) {
             EXPECT_TRUE(machine.profileReads.empty()) << "decided before the profile is read";
         }
     }
+}
+
+TEST(CliCommands, ARefusalNamesTheProfileFileItCameFrom)
+{
+    Machine machine;
+    machine.SetProfileEntry("SETUP", "VPNAddress", "");
+    ProfileState state;
+    const CommandResult result =
+        RunCommand(machine, machine, machine, state, Parse({L"--profile", kProfile, L"apply", L"vpn"}), kProfile);
+    EXPECT_EQ(result.exitCode, kExitProfileValueRefused);
+    EXPECT_EQ(result.error, L"VPNAddress missing in C:\\Sites\\branch.ini; nothing was written");
+}
+
+TEST(CliCommands, AnUnexpectedFailureEndsAsAnInternalErrorNeverAsAnotherCode)
+{
+    Machine machine;
+    machine.throwAtWriteOf = "BcastUDPAddress";  // out of memory half-way
+    const CommandResult result = machine.Run({L"apply", L"lan"});
+    EXPECT_EQ(result.exitCode, kExitInternalError);
+    EXPECT_EQ(result.error, L"internal error; some values may already be written: run show");
+    EXPECT_EQ(machine.locksHeld, 0);
+    EXPECT_EQ(machine.interruptionHolds, 0);
 }
 
 TEST(CliCommands, WarnsOfAnUnlikelyAddressOrPortAndAppliesItAllTheSame)

@@ -14,7 +14,7 @@ protected:
     ReadProfileValueTest()
     {
         state.ProfilePath = L"C:\\Hostwend\\HWD.ini";
-        platform.profileFilePath = "C:\\Hostwend\\HWD.ini";
+        platform.profileFilePath = L"C:\\Hostwend\\HWD.ini";
     }
     FakePlatform platform;
     ProfileState state;
@@ -49,7 +49,7 @@ TEST_F(ReadProfileValueTest, ReturnsTheValueUpperCasedWithItsLength)
     EXPECT_EQ(read.key, "OthersAddress");
     EXPECT_EQ(read.defaultText, " ");
     EXPECT_EQ(read.capacity, 256u);
-    EXPECT_EQ(read.path, "C:\\Hostwend\\HWD.ini");
+    EXPECT_EQ(read.path, L"C:\\Hostwend\\HWD.ini");
 }
 
 TEST_F(ReadProfileValueTest, MissingKeyGivesTheBlankDefaultNeverAnEarlierValue)

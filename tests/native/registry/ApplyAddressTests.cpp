@@ -58,7 +58,12 @@ struct Client : FakePlatform {
         EXPECT_EQ(ValueCount(), values);
         EXPECT_EQ(OpenHandleCount(), 0u);
         for (std::uint32_t mask : openAccessMasks)
-            EXPECT_EQ(mask, kKeyAllAccess | kKeyWow64_32Key);
+            EXPECT_EQ(mask, kKeyQueryValue | kKeySetValue | kKeyWow64_32Key);
+    }
+    // The window's walk: the VSAT step asks the option button when it is reached.
+    ApplyRun Apply(std::wstring_view address, std::wstring_view port, ApplyMode mode = ApplyMode::Write)
+    {
+        return ApplyAddress(*this, address, port, mode, [this] { return IsOptionSet(OptionButton::OptVsat); });
     }
 };
 
@@ -78,9 +83,10 @@ TEST(ApplyAddress, WritesTheValuesInOrderDisableTcpBcastOnlyForVsat)
         Client fake(c.before, c.vsat);
         const auto keys = fake.KeyCount(), values = fake.ValueCount();
 
-        EXPECT_TRUE(ApplyAddress(fake, c.address, c.port));
+        const ApplyRun run = fake.Apply(c.address, c.port);
 
-        EXPECT_TRUE(fake.boxes.empty());
+        EXPECT_TRUE(run.Succeeded());
+        EXPECT_EQ(run.steps[kVsatStep].state, c.vsat ? StepState::Written : StepState::NotForThisType);
         fake.Expect(c.after, keys, values);
         std::vector<std::string> writes, expected;
         for (const auto& call : fake.registryCalls)
@@ -94,7 +100,7 @@ TEST(ApplyAddress, WritesTheValuesInOrderDisableTcpBcastOnlyForVsat)
     }
 }
 
-TEST(ApplyAddress, StopsAtTheFirstFailureWithThatStepsPrompt)
+TEST(ApplyAddress, StopsAtTheFirstFailureAndSaysWhichStepFailed)
 {
     const std::wstring twoOfTwo = L"Error occured while updating Bcast Address (2 of 2)";
     const Held expandSz = FakePlatform::RegValue{2, {'%', 'X', '%', 0}};
@@ -124,16 +130,28 @@ TEST(ApplyAddress, StopsAtTheFirstFailureWithThatStepsPrompt)
         SCOPED_TRACE(::testing::Message() << "step " << c.step + 1 << ", denied [" << c.denied << "], refused ["
                                           << c.refused << "]");
         Client fake(c.before, c.vsat);
-        fake.keysDeniedFullAccess = {c.denied};
+        if (!c.denied.empty())
+            fake.keyRights[c.denied] = kKeyRead;
         fake.valuesRefusingWrites = {c.refused};
         const auto keys = fake.KeyCount(), values = fake.ValueCount();
 
-        EXPECT_FALSE(ApplyAddress(fake, L"10.0.0.5", c.port));
+        // A check meets the same failure at the same step and writes nothing.
+        const ApplyRun check = fake.Apply(L"10.0.0.5", c.port, ApplyMode::CheckOnly);
+        if (c.refused.empty()) {
+            ASSERT_EQ(check.failedStep, c.step);
+            EXPECT_EQ(check.steps[c.step].updateResult.empty(), false);
+        }
+        fake.Expect(c.before, keys, values);
+        fake.optionReads.clear();
 
-        ASSERT_EQ(fake.boxes.size(), 1u);
-        EXPECT_EQ(fake.boxes[0].prompt, c.prompt);
-        EXPECT_EQ(fake.boxes[0].style, kMbCritical);
-        EXPECT_EQ(fake.boxes[0].title, L"Caption as it reads now");
+        const ApplyRun run = fake.Apply(L"10.0.0.5", c.port);
+
+        ASSERT_EQ(run.failedStep, c.step);
+        EXPECT_EQ(run.steps[c.step].state, StepState::Failed);
+        EXPECT_EQ(run.steps[c.step].step->prompt, c.prompt);
+        for (std::size_t i = c.step + 1; i < run.steps.size(); ++i)
+            EXPECT_EQ(run.steps[i].state, StepState::NotReached) << "step " << i + 1;
+        EXPECT_TRUE(fake.boxes.empty()) << "the caller tells the operator, once it holds no lock";
         Values after = c.before;  // earlier steps keep their new data; the rest is untouched
         for (std::size_t i = 0; i < c.step; ++i)
             if (i != kVsatStep || c.vsat)

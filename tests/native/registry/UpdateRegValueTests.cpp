@@ -26,7 +26,7 @@ struct UpdateRegValueTest : ::testing::Test {
     {
         EXPECT_EQ(fake.OpenHandleCount(), 0u);
         for (std::uint32_t mask : fake.openAccessMasks)
-            EXPECT_EQ(mask, kKeyAllAccess | kKeyWow64_32Key);
+            EXPECT_EQ(mask, kKeyQueryValue | kKeySetValue | kKeyWow64_32Key);
     }
 };
 
@@ -46,6 +46,8 @@ TEST_F(UpdateRegValueTest, WritesInTheValuesOwnType)
         {"Number", L"+2147483647", kRegDword, "\xFF\xFF\xFF\x7F"sv},
         {"Number", L"-2147483648", kRegDword, "\0\0\0\x80"sv},
     };
+    // Hardened to grant just the two rights an update uses: still rewritten.
+    fake.keyRights["software\\hostwend test\\settings"] = kKeyQueryValue | kKeySetValue;
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.input));
         fake.registryCalls.clear();
@@ -80,7 +82,9 @@ TEST_F(UpdateRegValueTest, FailuresReturnTheirMarkerAndLeaveTheRegistryAsItWas)
 
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.name + L" [" + c.input + L"] " + c.marker));
-        fake.keysDeniedFullAccess = {c.deniedKey};
+        fake.keyRights.clear();
+        if (!c.deniedKey.empty())
+            fake.keyRights[c.deniedKey] = kKeyRead;  // may be read, not set
         fake.valuesRefusingWrites = {c.refusedValue};
         fake.registryCalls.clear();
         const auto keys = fake.KeyCount(), values = fake.ValueCount();

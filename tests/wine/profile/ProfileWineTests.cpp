@@ -1,5 +1,5 @@
 #include "ProgramUnderTest.h"
-#include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32ProfileFiles.h"
 #include "profile/ReadProfileValue.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 namespace hostwend {
 namespace {
 
-// ReadProfileValue through the real GetPrivateProfileStringA, on real files.
+// ReadProfileValue through the real GetPrivateProfileStringW, on real files.
 class ProfileOnDisk : public ::testing::Test {
 protected:
     void SetUp() override
@@ -18,9 +18,12 @@ protected:
                             L".ini";
     }
     void TearDown() override { DeleteFileW(state.ProfilePath.c_str()); }
-    std::wstring Read(const char* key) { return ReadProfileValue(platform, state, platform.FromAnsi(key)); }
+    std::wstring Read(const char* key)
+    {
+        return ReadProfileValue(files, state, std::wstring(key, key + std::char_traits<char>::length(key)));
+    }
 
-    Win32Platform platform;
+    Win32ProfileFiles files;
     ProfileState state;
 };
 

@@ -1,9 +1,9 @@
-#include "ScriptedPlatform.h"
-#include "platform/win32/Win32Platform.h"
+#include "ForwardingRegistry.h"
 #include "registry/ApplyAddress.h"
 #include "registry/UpdateRegValue.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <array>
 #include <map>
@@ -133,18 +133,15 @@ void Wipe()
         }
 }
 
-// The real platform, counting the keys it holds open; the registry code has
-// no business ending the program.
-class RecordingPlatform final : public driver::ScriptedPlatform {
+// The real registry, counting the keys it holds open.
+class RecordingRegistry final : public driver::ForwardingRegistry {
 public:
     int openKeys = 0;  // opened and not yet closed
-
-    explicit RecordingPlatform(bool vsat = false) { optionSet[static_cast<std::size_t>(OptionButton::OptVsat)] = vsat; }
 
     RegStatus RegOpenKeyExA(RegKey root, const std::string& subKey, std::uint32_t options, std::uint32_t access,
                             RegKey& opened) override
     {
-        const RegStatus status = ScriptedPlatform::RegOpenKeyExA(root, subKey, options, access, opened);
+        const RegStatus status = ForwardingRegistry::RegOpenKeyExA(root, subKey, options, access, opened);
         if (status == kErrorSuccess)
             ++openKeys;
         return status;
@@ -152,9 +149,12 @@ public:
     RegStatus RegCloseKey(RegKey key) override
     {
         --openKeys;
-        return ScriptedPlatform::RegCloseKey(key);
+        return ForwardingRegistry::RegCloseKey(key);
     }
-    void EndProgram() override { ADD_FAILURE() << "the registry code ended the program"; }
+    ApplyRun Apply(std::wstring_view address, std::wstring_view port, bool vsat)
+    {
+        return ApplyAddress(*this, address, port, ApplyMode::Write, [vsat] { return vsat; });
+    }
 };
 
 using Values = std::array<std::optional<Value>, 8>;  // by step; empty: no such value
@@ -206,12 +206,11 @@ TEST_F(RegistryWine, ApplyWritesEveryValueInItsOwnTypeInThe32BitView)
         for (std::size_t i = 0; i < kTargets.size(); ++i)
             if (c.after[i])
                 expected.values[At(kTargets[i].first, kTargets[i].second)] = *c.after[i];
-        RecordingPlatform platform(c.vsat);
+        RecordingRegistry registry;
 
-        EXPECT_TRUE(ApplyAddress(platform, c.address, L"7777"));
+        EXPECT_TRUE(registry.Apply(c.address, L"7777", c.vsat).Succeeded());
 
-        EXPECT_TRUE(platform.boxes.empty());
-        EXPECT_EQ(platform.openKeys, 0);
+        EXPECT_EQ(registry.openKeys, 0);
         ExpectRegistry(expected);
     }
 }
@@ -247,17 +246,13 @@ TEST_F(RegistryWine, ApplyStopsAtTheFailingStepAndCreatesNothing)
         for (std::size_t i = 0; i < c.step; ++i)
             if (i != kVsatStep || c.vsat)
                 expected.values[At(kTargets[i].first, kTargets[i].second)] = *kApplied[i];
-        RecordingPlatform platform(c.vsat);
+        RecordingRegistry registry;
 
-        EXPECT_FALSE(ApplyAddress(platform, L"10.0.0.5", c.port));
+        const ApplyRun run = registry.Apply(L"10.0.0.5", c.port, c.vsat);
 
-        EXPECT_EQ(platform.boxes.size(), 1u);
-        for (const auto& box : platform.boxes) {
-            EXPECT_EQ(box.prompt, c.prompt);
-            EXPECT_EQ(box.style, kMbCritical);
-            EXPECT_EQ(box.title, platform.caption);
-        }
-        EXPECT_EQ(platform.openKeys, 0);
+        ASSERT_EQ(run.failedStep, c.step);
+        EXPECT_EQ(run.steps[c.step].step->prompt, c.prompt);
+        EXPECT_EQ(registry.openKeys, 0);
         ExpectRegistry(expected);
     }
 }
@@ -288,13 +283,13 @@ TEST_F(RegistryWine, UpdateRegValueRewritesOnlyAnExisting32BitValueOfItsOwnType)
         Snapshot expected = Take();
         if (c.written)
             expected.values[At(kBroadcast, port)] = *c.written;
-        RecordingPlatform platform;
+        RecordingRegistry registry;
 
-        EXPECT_EQ(UpdateRegValue(platform, kHkeyLocalMachine, std::wstring(kBroadcast.begin(), kBroadcast.end()),
+        EXPECT_EQ(UpdateRegValue(registry, kHkeyLocalMachine, std::wstring(kBroadcast.begin(), kBroadcast.end()),
                                  L"BcastUDPPort", c.newValue),
                   c.result);
 
-        EXPECT_EQ(platform.openKeys, 0);
+        EXPECT_EQ(registry.openKeys, 0);
         ExpectRegistry(expected);
     }
 }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/ApplyLock.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace hostwend {
+
+// Held while an apply writes: Ctrl+C, Ctrl+Break and closing the console wait
+// until it is released, so that no apply stops between two writes.
+class InterruptionHold {
+public:
+    virtual ~InterruptionHold() = default;
+};
+
+// The computer an apply runs on: its rights, the apply lock every Hostwend on
+// it shares, and the console's interruptions.
+class Computer {
+public:
+    virtual ~Computer() = default;
+
+    // Whether administrator rights are in effect: elevated, or running as SYSTEM.
+    virtual bool IsElevated() = 0;
+    // The machine-wide apply lock, waited for up to waitMilliseconds.
+    virtual ApplyLockResult LockApply(std::uint32_t waitMilliseconds) = 0;
+    // Nothing to hold where there is no console.
+    virtual std::unique_ptr<InterruptionHold> HoldInterruptions() = 0;
+};
+
+} // namespace hostwend

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hostwend {
+
+// Registry handles are opaque pointer-sized values; a predefined root such as
+// HKEY_LOCAL_MACHINE is the sign-extended 32-bit constant Windows uses.
+using RegKey = std::uintptr_t;
+using RegStatus = std::int32_t;
+
+inline constexpr RegKey kHkeyLocalMachine =
+    static_cast<RegKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000002u)));
+inline constexpr RegStatus kErrorSuccess = 0;
+inline constexpr RegStatus kErrorFileNotFound = 2;
+inline constexpr RegStatus kErrorPathNotFound = 3;
+inline constexpr RegStatus kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
+inline constexpr std::uint32_t kKeySetValue = 0x0002;
+inline constexpr std::uint32_t kKeyRead = 0x20019;
+// The TARN client is a 32-bit program: its settings live in the 32-bit view,
+// which a 64-bit build only sees when it asks for it.
+inline constexpr std::uint32_t kKeyWow64_32Key = 0x0200;
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kRegMultiSz = 7;
+inline constexpr std::uint32_t kRegQword = 11;
+
+// The registry, and the ANSI code page its A functions speak. Text inside the
+// program is wide; ToAnsi/FromAnsi are the caller's, so that byte counts are
+// the caller's to get right.
+class Registry {
+public:
+    virtual ~Registry() = default;
+
+    virtual RegStatus RegOpenKeyExA(RegKey root, const std::string& subKey, std::uint32_t options,
+                                    std::uint32_t access, RegKey& opened) = 0;
+    // Queries only the type and size of a value; reads no data.
+    virtual RegStatus RegQueryValueExA(RegKey key, const std::string& valueName, std::uint32_t& type,
+                                       std::uint32_t& size) = 0;
+    virtual RegStatus RegSetValueExA(RegKey key, const std::string& valueName, std::uint32_t type,
+                                     const std::uint8_t* data, std::uint32_t size) = 0;
+    virtual RegStatus RegCloseKey(RegKey key) = 0;
+    // Reads a value's type and data as the registry holds them, text in
+    // UTF-16 (RegQueryValueExW), so that no character is lost to the code page.
+    virtual RegStatus RegQueryValueExW(RegKey key, std::wstring_view valueName, std::uint32_t& type,
+                                       std::vector<std::uint8_t>& data) = 0;
+
+    virtual std::string ToAnsi(std::wstring_view text) = 0;
+    virtual std::wstring FromAnsi(std::string_view text) = 0;
+};
+
+} // namespace hostwend
