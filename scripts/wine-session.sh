@@ -14,6 +14,9 @@ export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=d}
 export WINEARCH=win64
+# File names are UTF-8 on the Linux side: under a C locale Wine cannot make a
+# file whose name the ANSI code page lacks, and the tests need such names.
+export LC_ALL=C.UTF-8
 
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 

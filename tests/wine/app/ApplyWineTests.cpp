@@ -3,8 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace hostwend::driver {
 namespace {
+
+struct CloseKernelHandle {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using UniqueKernel = std::unique_ptr<void, CloseKernelHandle>;
 
 constexpr wchar_t kCaption[] = L"Hostwend 2.1 (Only for TARN 6.x)";
 const LPCWSTR kInformationIcon = MAKEINTRESOURCEW(32516);  // IDI_ASTERISK
@@ -161,6 +168,12 @@ TEST_F(ApplyEndToEnd, AFailedStepShowsOnlyItsOwnMessage)
     ASSERT_NE(form, nullptr);
     Click(ChildByText(form, L"&Apply"));
     Answer(IDOK);
+    // The operator leaves the box open: a deployment tool's apply meanwhile
+    // gets its own answer at once, not a 30-second wait for the lock.
+    ASSERT_NE(program.WaitForMessageBox(), nullptr);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunConsoleProgram(L"--profile \"" + program.Directory() + L"\\HWD.ini\" apply lan"), 23u);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
     MessageBoxView failure = Answer(IDOK, kCriticalIcon);
     EXPECT_EQ(failure.text, L"Error occured while updating - Bcast Address (1 of 2) ");
     EXPECT_EQ(failure.title, kCaption);
@@ -171,6 +184,55 @@ TEST_F(ApplyEndToEnd, AFailedStepShowsOnlyItsOwnMessage)
     EXPECT_FALSE(ReadTarnValue(2).has_value()) << "a value was created";
     EXPECT_EQ(ReadTarnValue(6), Sz("old"));
     EXPECT_EQ(ReadTarnValue(7), Sz("old"));
+}
+
+TEST_F(ApplyEndToEnd, WaitsItsTurnAnsweringItsWindowThenApplies)
+{
+    HWND form = StartWithProfile("LanAddress=10.1.2.3\r\nBcastUDPPort=7777\r\n");
+    ASSERT_NE(form, nullptr);
+    // Another process holds the apply lock, as a console apply would.
+    UniqueKernel lock(CreateMutexW(nullptr, TRUE, L"Global\\Hostwend.Apply"));
+    ASSERT_TRUE(lock) << GetLastError();
+    Click(ChildByText(form, L"&Apply"));
+    Answer(IDOK);
+    for (int round = 0; round < 3; ++round) {
+        DWORD_PTR answer = 0;
+        EXPECT_NE(SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer), 0)
+            << "the window stopped answering while it waited, round " << round;
+    }
+    // A second click meanwhile starts nothing.
+    Click(ChildByText(form, L"&Apply"));
+    ASSERT_NE(SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr), 0);
+    EXPECT_TRUE(program.TopLevelWindows(L"#32770").empty()) << "a box showed while it waited";
+    ExpectUntouched();
+
+    ReleaseMutex(lock.get());
+    MessageBoxView report = Answer(IDOK, kInformationIcon);
+    EXPECT_EQ(report.text, L"Lan/Dial up IP address ( 10.1.2.3 ) applied.");
+    ExpectNoMoreBoxes();
+    EXPECT_EQ(ReadTarnValue(7), Sz("10.1.2.3"));
+}
+
+TEST(ApplyInAnyFolder, AFolderTheCodePageCannotSpellStillFindsItsProfile)
+{
+    SeedTarnClient();
+    ProgramUnderTest program(ProgramUnderTest::FolderNamed{L"-\u4e2d\u6587-\u0141\u00f3d\u017a"});
+    program.WriteFile(L"HWD.ini", "[SETUP]\r\nVPNAddress=10.0.0.7\r\nBcastUDPPort=7777\r\n");
+    program.Start();
+    HWND form = program.MainWindow();
+    ASSERT_NE(form, nullptr) << "it did not find HWD.ini beside itself";
+    Click(ChildByText(form, L"V&PN"));
+    Click(ChildByText(form, L"&Apply"));
+    for (const wchar_t* expected : {L"You have selected VPN Option, Click on 'Ok' to apply the Changes ",
+                                    L"VPN IP address ( 10.0.0.7 ) applied. "}) {
+        HWND box = program.WaitForMessageBox();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(ReadMessageBox(box).text, expected);
+        Click(ChildById(box, IDOK));
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    }
+    EXPECT_EQ(ReadTarnValue(7), Sz("10.0.0.7"));
+    WipeTarnKeys();
 }
 
 } // namespace

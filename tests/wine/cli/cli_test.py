@@ -338,6 +338,9 @@ class CliTest(unittest.TestCase):
             (["--json", "--force", "apply", "lan"], 87, False, "stderr"),
             (["--json", "apply"], 87, False, "stderr"),
             (["--json", "apply", "lan", "--profile"], 87, False, "stderr"),
+            # PowerShell drops an empty $p from "--profile $p --json": the option is no path.
+            (["--profile", "--json", "apply", "vpn"], 87, False, "stderr"),
+            (["--profile", "/?", "show"], 87, False, "stderr"),
             (["--help"], 0, False, "stdout"),
             (["/?"], 0, False, "stdout"),
         ]
@@ -358,6 +361,45 @@ class CliTest(unittest.TestCase):
                     self.assertEqual(run.stdout == b"", usage_on == "stderr", run)
                     self.assertIn(usage, run.stderr if usage_on == "stderr" else run.stdout.decode("utf-8"), run)
         self.assertEqual(reg(SNAPSHOT)[0], before, "a refused command changed the registry")
+
+    # ---- a lock nobody else can take, and names no code page spells
+
+    def test_a_name_squatted_by_another_kind_of_object_is_told_apart_from_a_busy_lock(self):
+        path = self.profile("squat.ini", "LanAddress=10.30.0.1\r\nBcastUDPPort=7777\r\n")
+        before = reg(["seed"], SNAPSHOT)[0]
+        with subprocess.Popen(["wine", TARNREG_EXE, "squat"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE) as squatter:
+            try:
+                ready, _, _ = select.select([squatter.stdout], [], [], 20)
+                self.assertTrue(ready, "the squatter did not make its event")
+                self.assertEqual(json.loads(squatter.stdout.readline()), {"squatting": True})
+                refused = self.cli("--json", "--profile", path, "apply", "lan")
+            finally:
+                squatter.stdin.close()  # its cue to let the name go
+                try:
+                    squatter.wait(timeout=WINE_TIMEOUT)
+                except subprocess.TimeoutExpired:
+                    squatter.kill()
+                    squatter.wait()
+        self.assertEqual(refused.code, 6, refused)
+        self.assertLess(refused.seconds, 10, "an unusable lock was waited for as a busy one")
+        self.assertIn("held by an object of another kind", refused.doc["error"])
+        self.assertEqual(reg(SNAPSHOT)[0], before, "an apply without its lock changed the registry")
+        applied = self.cli("--json", "--profile", path, "apply", "lan")
+        self.assertEqual(applied.code, 0, applied)
+
+    def test_a_profile_path_the_code_page_cannot_spell_is_read(self):
+        name = "\u4e2d\u6587-\u0141\u00f3d\u017a"
+        folder = os.path.join(self.work, name)
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, name + ".ini")
+        with open(path, "w", newline="") as f:
+            f.write("[SETUP]\r\nVPNAddress=10.40.0.1\r\nBcastUDPPort=7777\r\n")
+        reg(["seed"])
+        run = self.cli("--json", "--profile", path, "apply", "vpn")
+        self.assertEqual(run.code, 0, run)
+        self.assertEqual(run.doc["profile"], winpath(path))
+        self.assertEqual(shown(reg(VALUES)[0]["values"][7]), "10.40.0.1")
 
     # ---- two applies at once
 

@@ -162,13 +162,15 @@ void RemoveTree(const std::wstring& directory)
 
 } // namespace
 
-ProgramUnderTest::ProgramUnderTest()
+ProgramUnderTest::ProgramUnderTest() : ProgramUnderTest(FolderNamed{}) {}
+
+ProgramUnderTest::ProgramUnderTest(const FolderNamed& folder)
 {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     static int counter = 0;
     directory_ = std::wstring(temp) + L"hostwend-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(++counter);
+                 std::to_wstring(++counter) + folder.name;
     RemoveTree(directory_);
     if (!CreateDirectoryW(directory_.c_str(), nullptr))
         throw std::runtime_error("cannot create the test directory");
@@ -314,6 +316,31 @@ HWND ProgramUnderTest::WaitForWindow(const std::wstring& className, std::chrono:
 HWND ProgramUnderTest::WaitForMessageBox(std::chrono::milliseconds deadline) const
 {
     return WaitForWindow(L"#32770", deadline);
+}
+
+std::optional<DWORD> RunConsoleProgram(const std::wstring& arguments, std::chrono::milliseconds deadline)
+{
+    std::wstring exe = ProgramPath();
+    exe.replace(exe.find_last_of(L'\\') + 1, std::wstring::npos, L"hostwend-cli.exe");
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
+        throw std::runtime_error("cannot start hostwend-cli.exe, error " + std::to_string(GetLastError()));
+    std::optional<DWORD> exitCode;
+    if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(deadline.count())) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        exitCode = code;
+    } else {
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
 }
 
 void Click(HWND button)

@@ -43,6 +43,11 @@ class ProgramUnderTest {
 public:
     // A copy of HOSTWEND_EXE in a new directory of its own.
     ProgramUnderTest();
+    // The same, in a directory whose name ends in this folder name.
+    struct FolderNamed {
+        std::wstring name;
+    };
+    explicit ProgramUnderTest(const FolderNamed& folder);
     // The program where it lies, in a directory that is not ours to remove.
     explicit ProgramUnderTest(const std::wstring& programDirectory);
     ~ProgramUnderTest();
@@ -71,6 +76,10 @@ private:
     bool ownsDirectory_ = true;
     PROCESS_INFORMATION process_{};
 };
+
+// Runs hostwend-cli.exe, beside HOSTWEND_EXE, with these arguments, without a console of its own,
+// and returns its exit code; ended by its own handle when the deadline passes.
+std::optional<DWORD> RunConsoleProgram(const std::wstring& arguments, std::chrono::milliseconds deadline = 20s);
 
 // Presses a button of a window (a message box's OK, a main-window button).
 void Click(HWND button);

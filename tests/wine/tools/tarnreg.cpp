@@ -14,6 +14,9 @@
 //                                exist, then up to MS for any of them to end;
 //                                prints {"lock": {"running": n, "ended": m}}
 //   unlock                       releases it
+//   squat                        makes an event of the apply mutex's name (prints
+//                                {"squatting": true}) and keeps it until its
+//                                standard input ends, as a hostile user might
 // Each printed document is one line. Exit code 0, or 2 on a bad command.
 #include "TarnClient.h"
 #include "TarnRegistry.h"
@@ -172,6 +175,15 @@ int wmain(int argc, wchar_t** argv)
             } else if (command == L"unlock") {
                 if (mutex)
                     ReleaseMutex(mutex.get());
+            } else if (command == L"squat") {
+                UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, L"Global\\Hostwend.Apply"));
+                if (!event)
+                    throw std::runtime_error("the apply mutex's name was not free for an event");
+                PrintLine("{\"squatting\": true}");
+                char ignored[64];
+                DWORD read = 0;
+                while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), ignored, sizeof(ignored), &read, nullptr) && read > 0) {
+                }
             } else {
                 throw std::invalid_argument("unknown command");
             }
