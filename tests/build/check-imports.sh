@@ -18,6 +18,11 @@ case $subsystem in
   console) grep -q 'Subsystem.*(Windows CUI)' <<<"$dump" || fail "subsystem: not a console program" ;;
   *) echo "usage: $0 OBJDUMP ALLOWED_LIST gui|console PROGRAM" >&2; exit 2 ;;
 esac
+# The console program has no window: loading user32 and gdi32 would cost each
+# of its starts on a whole network of computers for nothing.
+if [ "$subsystem" = console ] && grep -Eiq 'DLL Name: (user32|gdi32)\.dll' <<<"$dump"; then
+  fail "user32.dll or gdi32.dll: a console program shows no window"
+fi
 # Delay-loaded imports are not in the import table read below.
 grep -Eq '^Entry d 0+ 0+ Delay Import Directory' <<<"$dump" || fail "delay-loaded imports: not checked here"
 
