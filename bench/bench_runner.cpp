@@ -3,8 +3,8 @@
 // TARN client's registry values and an HWD.ini beside the program.
 //
 //   bench_runner.exe --hostwend EXE --floor EXE --out TABLE.md [--samples FILE.csv]
-//                    [--cli EXE] [--runs N] [--warmup N] [--apply-runs N] [--reg-runs N]
-//                    [--floor-class NAME]
+//                    [--cli EXE] [--floor-console EXE] [--runs N] [--warmup N] [--apply-runs N]
+//                    [--reg-runs N] [--floor-class NAME]
 //
 // --apply-runs 0 leaves the Apply measurements out. --floor-class names the
 // window class to wait for in the floor program: with Hostwend.Form1 another
@@ -15,7 +15,9 @@
 // The peak working set is read from the same process at that moment.
 // Apply: the eight value updates of one Apply, three ways: ApplyAddress on the
 // real registry; the same 32 registry calls in a bare loop; eight reg.exe add.
-// With --cli, also one hostwend-cli.exe apply vsat, in the reg.exe rounds.
+// With --cli, also one hostwend-cli.exe apply vsat, in the reg.exe rounds;
+// with --floor-console too, hostwend-cli.exe show as a whole process against
+// an empty console program.
 // Contenders take turns round by round; warm-up rounds are not recorded.
 #include "platform/win32/Win32Registry.h"
 #include "registry/ApplyAddress.h"
@@ -327,7 +329,7 @@ double TimeProcesses(const std::vector<std::wstring>& commands, const NulDevice&
 // ---------------------------------------------------------------- report
 
 struct Options {
-    std::wstring hostwend, floor, cli, out, samples, floorClass = L"Hostwend.Floor";
+    std::wstring hostwend, floor, cli, floorConsole, out, samples, floorClass = L"Hostwend.Floor";
     int runs = 40, warmup = 3, applyRuns = 201, regRuns = 15;
 };
 
@@ -342,6 +344,7 @@ Options Parse(int argc, wchar_t** argv)
         if (flag == L"--hostwend") o.hostwend = value;
         else if (flag == L"--floor") o.floor = value;
         else if (flag == L"--cli") o.cli = value;
+        else if (flag == L"--floor-console") o.floorConsole = value;
         else if (flag == L"--out") o.out = value;
         else if (flag == L"--samples") o.samples = value;
         else if (flag == L"--floor-class") o.floorClass = value;
@@ -457,6 +460,20 @@ int Run(const Options& o)
                      floor.peakWorkingSetKb);
     }
 
+    // The console program's start-up: a whole "show", which reads the eight
+    // values and no profile, against an empty console program.
+    const NulDevice nul;
+    const bool consoleStartup = !o.cli.empty() && !o.floorConsole.empty();
+    for (int round = 0; consoleStartup && round < o.warmup + o.runs; ++round) {
+        bool record = round >= o.warmup;
+        const double showMs = TimeProcesses({L"\"" + o.cli + L"\" show"}, nul);
+        const double floorMs = TimeProcesses({L"\"" + o.floorConsole + L"\""}, nul);
+        keep(record, "console.show", showMs);
+        keep(record, "console.floor", floorMs);
+        std::fprintf(stderr, "console %2d%s: hostwend-cli show %7.1f ms, floor %7.1f ms\n", round,
+                     record ? "" : " (warm-up)", showMs, floorMs);
+    }
+
     // Apply: two addresses in turn, so that every round really changes the
     // values; in a round every contender writes the same ones.
     const std::array<std::string, 2> addresses{"172.20.4.2", "10.8.0.1"};
@@ -475,7 +492,6 @@ int Run(const Options& o)
     std::array<std::wstring, 2> cliCommands;
     for (std::size_t i = 0; i < 2; ++i)
         cliCommands[i] = L"\"" + o.cli + L"\" --profile \"" + cliProfiles[i].path + L"\" apply vsat";
-    const NulDevice nul;
     hostwend::Win32Registry registry;
 
     for (int round = 0; o.applyRuns > 0 && round < o.warmup + o.applyRuns; ++round) {
@@ -503,6 +519,13 @@ int Run(const Options& o)
     rows.push_back({"Start-up", "floor_window.exe (floor)", "ms", startFloor, 0, 0, "", 0});
     rows.push_back({"Start-up", "hostwend.exe", "ms", startOwn, startOwn.median / startFloor.median,
                     PairedRatio(samples["startup.hostwend"], samples["startup.floor"]), "≤ 1.25 × floor", 1.25});
+    if (consoleStartup) {
+        Summary floorConsole = summary("console.floor"), show = summary("console.show");
+        rows.push_back({"Console start-up", "floor_console.exe (floor)", "ms", floorConsole, 0, 0, "", 0});
+        rows.push_back({"Console start-up", "hostwend-cli.exe show (whole process)", "ms", show,
+                        show.median / floorConsole.median, PairedRatio(samples["console.show"], samples["console.floor"]),
+                        "≤ 1.1 × floor", 1.1});
+    }
     Summary bare = summary("apply.bare"), own = summary("apply.own"), reg = summary("apply.regexe"),
             cli = summary("apply.cli");
     if (o.applyRuns > 0) {

@@ -23,12 +23,13 @@ done
 
 scripts/install-deps.sh
 cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64 --target hostwend hostwend-cli floor_window bench_runner
+cmake --build --preset windows-x64 --target hostwend hostwend-cli floor_window floor_console bench_runner
 
 bench=$root/build/bench
 export WINEPREFIX=$bench/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
 # The programs and the floor side by side, with the HWD.ini the programs need.
-scripts/demo-prefix.sh "$WINEPREFIX" Bench build/windows-x64/hostwend-cli.exe build/windows-x64/bench/floor_window.exe
+scripts/demo-prefix.sh "$WINEPREFIX" Bench build/windows-x64/hostwend-cli.exe build/windows-x64/bench/floor_window.exe \
+  build/windows-x64/bench/floor_console.exe
 
 table=$bench/table.md
 samples=$bench/samples.csv
@@ -44,6 +45,7 @@ niceness=$("${priority[@]}" nice 2>/dev/null)
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 timeout 1800 "${priority[@]}" scripts/wine-session.sh wine build/windows-x64/bench/bench_runner.exe \
   --hostwend 'C:\Bench\hostwend.exe' --floor 'C:\Bench\floor_window.exe' --cli 'C:\Bench\hostwend-cli.exe' \
+  --floor-console 'C:\Bench\floor_console.exe' \
   --out "$(winepath -w "$table" 2>/dev/null)" --samples "$(winepath -w "$samples" 2>/dev/null)" \
   "${runner_args[@]}"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
