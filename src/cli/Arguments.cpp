@@ -46,13 +46,15 @@ Arguments ParseArguments(const std::vector<std::wstring>& arguments)
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring_view argument = arguments[i];
-        if (argument == L"--help" || argument == L"-h" || argument == L"/?") {
+        // Options in any letter case, like commands and types; a path keeps its own.
+        const std::wstring option = Lower(argument);
+        if (option == L"--help" || option == L"-h" || option == L"/?") {
             parsed.help = true;
-        } else if (argument == L"--json") {
+        } else if (option == L"--json") {
             parsed.json = true;
-        } else if (argument == L"--profile" || argument.starts_with(L"--profile=")) {
+        } else if (option == L"--profile" || option.starts_with(L"--profile=")) {
             std::wstring path;
-            if (argument == L"--profile") {
+            if (option == L"--profile") {
                 if (i + 1 == arguments.size()) {
                     refuse(L"--profile needs a path");
                     continue;
@@ -120,7 +122,8 @@ std::wstring_view UsageText()
            L"                connection type of the profile they point at\r\n"
            L"  check TYPE    what apply TYPE would do, step by step; writes nothing\r\n"
            L"  apply TYPE    writes the address and port of TYPE, as the window's Apply\r\n"
-           L"TYPE is lan, vpn, vsat or others, in any letter case.\r\n"
+           L"TYPE is lan, vpn, vsat or others; commands, types and options in any\r\n"
+           L"letter case.\r\n"
            L"\r\n"
            L"Options:\r\n"
            L"  --profile PATH  read PATH instead of HWD.ini beside the program\r\n"
@@ -135,7 +138,8 @@ std::wstring_view UsageText()
            L"          apply: every value written\r\n"
            L"  1       internal error; some values may already be written: run show\r\n"
            L"  2       the profile file is missing\r\n"
-           L"  3       a profile value is missing, blank or too long; nothing written\r\n"
+           L"  3       a profile value is missing, blank or too long, or this client\r\n"
+           L"          cannot store it; nothing written\r\n"
            L"  4       another apply on this computer did not finish within 30 seconds;\r\n"
            L"          nothing written\r\n"
            L"  5       check or apply without administrator rights; nothing written\r\n"
@@ -143,5 +147,7 @@ std::wstring_view UsageText()
            L"  21-28   step 1 to 8 failed (apply stopped there; check: would fail there)\r\n"
            L"  87      usage error; nothing read or written\r\n";
 }
+
+std::wstring_view UsageHint() { return L"see hostwend-cli --help for the commands, types and options"; }
 
 } // namespace hostwend::cli

@@ -26,5 +26,7 @@ struct Arguments {
 
 [[nodiscard]] std::wstring_view CommandText(CommandName command);
 [[nodiscard]] std::wstring_view UsageText();
+// One line after a usage error: where the usage is told.
+[[nodiscard]] std::wstring_view UsageHint();
 
 } // namespace hostwend::cli

@@ -1,12 +1,15 @@
 #include "cli/Commands.h"
 
 #include "cli/ExitCodes.h"
+#include "cli/StepErrors.h"
 #include "profile/ProfileValueCheck.h"
 #include "profile/ProfileValueWarning.h"
 #include "profile/ReadProfileValue.h"
 #include "registry/ApplyAddress.h"
+#include "registry/RegeditPath.h"
 #include "registry/UpdateRegValue.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace hostwend::cli {
@@ -73,38 +76,56 @@ void PointAtProfileType(ProfileFiles& files, ProfileState& state, CommandResult&
     }
 }
 
-StepOutcome ValueNow(Registry& registry, std::size_t number, const ApplyStep& step)
+StepOutcome ValueNow(Registry& registry, std::size_t number, const ApplyStep& step, bool windows64)
 {
     StepOutcome outcome;
     outcome.number = number;
     outcome.step = &step;
+    outcome.regeditKeyPath = RegeditKeyPath(step.keyPath, windows64);
     RegValueRead read = ReadRegValue(registry, step.keyPath, step.valueName);
     outcome.read = read.read;
     outcome.now = std::move(read.now);
     return outcome;
 }
 
-CommandResult Show(Registry& registry, ProfileFiles& files, ProfileState& state, CommandResult result)
+std::vector<StepOutcome> ValuesNow(Registry& registry, Computer& computer)
 {
-    result.started = true;
+    const bool windows64 = computer.Is64BitWindows();
+    std::vector<StepOutcome> values;
     std::size_t number = 0;
     for (const ApplyStep& step : ApplySteps())
-        result.steps.push_back(ValueNow(registry, ++number, step));
+        values.push_back(ValueNow(registry, ++number, step, windows64));
+    return values;
+}
+
+CommandResult Show(Registry& registry, ProfileFiles& files, Computer& computer, ProfileState& state,
+                   CommandResult result)
+{
+    result.started = true;
+    result.steps = ValuesNow(registry, computer);
     PointAtProfileType(files, state, result);
+    // Not one of the eight: a computer without a client, which points nowhere
+    // whatever the profile says, unlike a client pointed at another server.
+    if (std::all_of(result.steps.begin(), result.steps.end(),
+                    [](const StepOutcome& value) { return value.read == ValueRead::Missing; }))
+        result.pointsAt = kNoClient;
     return result;
 }
 
 // Reads one value as the window's Apply does, refusing what it refuses; a
-// refusal names the file it came from.
+// refusal names the file it came from and leaves no value behind: the read's
+// one-blank default is no value of the file's.
 bool ReadUsable(ProfileFiles& files, ProfileState& state, std::wstring_view key, std::wstring_view profileName,
-                std::optional<std::wstring>& value, CommandResult& result)
+                std::optional<std::wstring>& value, std::wstring& asWritten, CommandResult& result)
 {
     value.emplace();
     if (std::wstring refusal = ReadProfileValueRefusal(files, state, key, *value, profileName); !refusal.empty()) {
+        value.reset();
         result.error = refusal + L"; nothing was written";
         result.exitCode = kExitProfileValueRefused;
         return false;
     }
+    asWritten = LastValueAsWritten(state);
     return true;
 }
 
@@ -118,14 +139,50 @@ StepResult ResultOf(StepState state)
     case StepState::Failed:
         return StepResult::Failed;
     case StepState::NotForThisType:
+        return StepResult::NotForThisType;
     case StepState::NotReached:
         break;
     }
     return StepResult::NotReached;
 }
 
+// Tries at once first, so that an apply that has to wait says so before it
+// does, and never while it holds the lock.
+ApplyLockResult TakeTurn(Computer& computer, const std::function<void()>& waiting)
+{
+    ApplyLockResult lock = computer.LockApply(0);
+    if (lock.outcome != LockOutcome::Busy)
+        return lock;
+    if (waiting)
+        waiting();
+    return computer.LockApply(kApplyLockWaitMilliseconds);
+}
+
+// A step of the run beside the value as it was before it.
+StepOutcome Outcome(Registry& registry, StepOutcome before, const StepRun& step)
+{
+    StepOutcome outcome = std::move(before);
+    outcome.result = ResultOf(step.state);
+    outcome.afterFailure = step.afterFailure;
+    outcome.updateResult = step.updateResult;
+    if (step.state == StepState::NotForThisType) {
+        // Left as it is: the data it keeps.
+        outcome.newData = outcome.now ? std::optional(outcome.now->data) : std::nullopt;
+        return outcome;
+    }
+    // Text the code page cannot carry is shown as the profile holds it, not
+    // with the substitutes it would get.
+    std::optional<std::wstring> stored;
+    if (outcome.now && MisfitOf(step.updateResult) == DataMisfit::None)
+        stored = NewDataAsStored(registry, outcome.now->type, step.newValue);
+    outcome.newData = stored ? *stored : step.newValue;
+    if (step.state == StepState::Failed)
+        outcome.error = StepFailure(outcome);
+    return outcome;
+}
+
 CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& computer, ProfileState& state,
-                           std::wstring_view profileName, CommandResult result)
+                           std::wstring_view profileName, const std::function<void()>& waiting, CommandResult result)
 {
     const bool write = result.command == CommandName::Apply;
     const std::wstring command = std::wstring(CommandText(result.command)) + L" " + std::wstring(result.type->name);
@@ -145,7 +202,7 @@ CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& co
     ApplyLockResult lock;
     if (write) {
         hold = computer.HoldInterruptions();
-        lock = computer.LockApply(kApplyLockWaitMilliseconds);
+        lock = TakeTurn(computer, waiting);
         if (lock.outcome == LockOutcome::Busy) {
             result.error = L"another Hostwend is applying settings on this computer and did not finish within "
                            L"30 seconds; nothing was written";
@@ -159,8 +216,10 @@ CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& co
         }
     }
 
-    if (!ReadUsable(files, state, result.type->addressKey, profileName, result.address, result) ||
-        !ReadUsable(files, state, kPortKey, profileName, result.port, result))
+    std::wstring addressAsWritten;
+    std::wstring portAsWritten;
+    if (!ReadUsable(files, state, result.type->addressKey, profileName, result.address, addressAsWritten, result) ||
+        !ReadUsable(files, state, kPortKey, profileName, result.port, portAsWritten, result))
         return result;
     // Both values are read and will be applied; a warning refuses nothing.
     for (std::wstring warning : {ProfileValueWarning(result.type->addressKey, *result.address),
@@ -170,32 +229,44 @@ CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& co
     result.started = true;
 
     // Each value as it is before the run, to show beside what it becomes.
-    std::vector<StepOutcome> before;
-    std::size_t number = 0;
-    for (const ApplyStep& step : ApplySteps())
-        before.push_back(ValueNow(registry, ++number, step));
+    std::vector<StepOutcome> before = ValuesNow(registry, computer);
 
+    // Every step is checked before the first write: what the profile holds
+    // and this client cannot store fails on every such client, and is
+    // refused whole rather than found half-way.
     const bool vsat = result.type->option == OptionButton::OptVsat;
-    const ApplyRun run = ApplyAddress(registry, *result.address, *result.port,
-                                      write ? ApplyMode::Write : ApplyMode::CheckOnly, [vsat] { return vsat; });
-    for (std::size_t i = 0; i < kApplyStepCount; ++i) {
-        const StepRun& step = run.steps[i];
-        if (step.state == StepState::NotForThisType)
-            continue;
-        StepOutcome outcome = std::move(before[i]);
-        std::optional<std::wstring> stored;
-        if (outcome.now)
-            stored = NewDataAsStored(registry, outcome.now->type, step.newValue);
-        outcome.newData = stored ? *stored : step.newValue;
-        outcome.result = ResultOf(step.state);
-        outcome.updateResult = step.updateResult;
-        result.steps.push_back(std::move(outcome));
-    }
-    if (run.failedStep) {
-        const StepRun& failed = run.steps[*run.failedStep];
+    const auto vsatWanted = [vsat] { return vsat; };
+    const ApplyRun check = ApplyAddress(registry, *result.address, *result.port, ApplyMode::CheckOnly, vsatWanted);
+    const bool refused = check.profileDataStep.has_value();
+    const ApplyRun run = write && !refused
+                             ? ApplyAddress(registry, *result.address, *result.port, ApplyMode::Write, vsatWanted)
+                             : check;
+    for (std::size_t i = 0; i < kApplyStepCount; ++i)
+        result.steps.push_back(Outcome(registry, std::move(before[i]), run.steps[i]));
+    // The one the error names first, then a line for each other failure.
+    const std::optional<std::size_t> named = refused ? check.profileDataStep : run.failedStep;
+    for (std::size_t i = 0; i < kApplyStepCount && !write; ++i)
+        if (result.steps[i].result == StepResult::Failed && i != named)
+            result.otherErrors.push_back(result.steps[i].error +
+                                         (result.steps[i].afterFailure ? L" (after a failure)" : L""));
+
+    if (refused) {
+        const StepOutcome& misfit = result.steps[*check.profileDataStep];
+        const bool address = misfit.step->carriesAddress;
+        result.error = ProfileDataRefusal(misfit, address ? result.type->addressKey : kPortKey, profileName,
+                                          address ? addressAsWritten : portAsWritten) +
+                       L"; nothing was written";
+        result.exitCode = kExitProfileValueRefused;
+        // An apply refused whole reports as any other refused profile value;
+        // check shows every step.
+        if (write) {
+            result.steps.clear();
+            result.started = false;
+        }
+    } else if (run.failedStep) {
+        const StepOutcome& failed = result.steps[*run.failedStep];
         result.exitCode = StepFailedExitCode(failed.number);
-        result.error = std::wstring(failed.step->prompt) + L" (" +
-                       std::wstring(DescribeUpdateResult(failed.updateResult)) + L")";
+        result.error = failed.error + (write ? L"; nothing after it was written" : L"; apply would stop here");
     } else {
         result.report = write ? AppliedReport(*result.type, *result.address)
                               : L"apply " + std::wstring(result.type->name) + L" would write every value.";
@@ -206,7 +277,8 @@ CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& co
 } // namespace
 
 CommandResult RunCommand(Registry& registry, ProfileFiles& files, Computer& computer, ProfileState& state,
-                         const Arguments& arguments, const std::wstring& profilePath) noexcept
+                         const Arguments& arguments, const std::wstring& profilePath,
+                         const std::function<void()>& waiting) noexcept
 {
     CommandResult result;
     result.command = arguments.command;
@@ -216,12 +288,12 @@ CommandResult RunCommand(Registry& registry, ProfileFiles& files, Computer& comp
         result.profileFound = !files.FileTest(profilePath).empty();
         state.ProfilePath = profilePath;
         if (arguments.command == CommandName::Show)
-            return Show(registry, files, state, std::move(result));
+            return Show(registry, files, computer, state, std::move(result));
         // A file named on the command line is named in a refusal; the one
         // beside the program keeps the name operators know.
         const std::wstring_view profileName = arguments.profilePath ? std::wstring_view(profilePath)
                                                                     : kProfileFileName;
-        return CheckOrApply(registry, files, computer, state, profileName, std::move(result));
+        return CheckOrApply(registry, files, computer, state, profileName, waiting, std::move(result));
     } catch (...) {
         // Out of memory or a fault of our own: say so, never a code that
         // tells a deployment tool something else happened.

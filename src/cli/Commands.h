@@ -9,24 +9,33 @@
 #include "registry/ReadRegValue.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace hostwend::cli {
 
-enum class StepResult { Shown, Written, WouldBeWritten, Failed, NotReached };
+enum class StepResult { Shown, Written, WouldBeWritten, Failed, NotForThisType, NotReached };
+
+// What show says it points at when none of the eight values exists.
+inline constexpr std::wstring_view kNoClient = L"no client";
 
 // One of the eight values: as it is now and, for check and apply, what
 // becomes of it.
 struct StepOutcome {
     std::size_t number = 0;  // 1 to 8, as the exit codes count
     const ApplyStep* step = nullptr;
+    std::wstring regeditKeyPath;  // below HKEY_LOCAL_MACHINE, where regedit shows it on this computer
     ValueRead read = ValueRead::Missing;
     std::optional<RegValueNow> now;  // set when read
-    std::wstring newData;            // as it is stored (or would be), else as composed
+    // As it is stored (or would be), else as composed; a value not for this
+    // type keeps its data, none when it has none.
+    std::optional<std::wstring> newData;
     StepResult result = StepResult::Shown;
+    bool afterFailure = false;  // check: tested although an earlier step failed
     std::wstring updateResult;  // the updater's marker when it failed
+    std::wstring error;         // one line naming the setting, when it failed
 };
 
 struct CommandResult {
@@ -45,6 +54,7 @@ struct CommandResult {
     std::wstring pointsAt;
     std::wstring report;  // what the window would report, after a full apply
     std::wstring error;   // why the exit code is not 0
+    std::vector<std::wstring> otherErrors;  // check: every other failed step, one line each
     int exitCode = 0;
 };
 
@@ -53,10 +63,12 @@ inline constexpr std::wstring_view kInternalError = L"internal error; some value
 
 // Runs a parsed command (no usage error, no help) with the profile file at
 // profilePath. Writes nothing but what apply writes, and shows nothing itself:
-// the caller reports once the apply lock is released. An exception from
-// anywhere ends as kExitInternalError.
+// the caller reports once the apply lock is released. waiting is called once
+// when an apply finds another one running, before it waits for its turn. An
+// exception from anywhere ends as kExitInternalError.
 [[nodiscard]] CommandResult RunCommand(Registry& registry, ProfileFiles& files, Computer& computer,
                                        ProfileState& state, const Arguments& arguments,
-                                       const std::wstring& profilePath) noexcept;
+                                       const std::wstring& profilePath,
+                                       const std::function<void()>& waiting = {}) noexcept;
 
 } // namespace hostwend::cli

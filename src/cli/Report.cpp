@@ -1,15 +1,48 @@
 #include "cli/Report.h"
 
+#include "registry/RegeditPath.h"
 #include "registry/UpdateRegValue.h"
 
 namespace hostwend::cli {
 namespace {
 
 constexpr std::wstring_view kNewLine = L"\r\n";
+constexpr std::wstring_view kPrefix = L"hostwend-cli: ";
 
+// As scripts have always read it: the path in the view the program opens.
 std::wstring FullKey(const ApplyStep& step)
 {
     return std::wstring(kLocalMachineName) + L"\\" + std::wstring(step.keyPath);
+}
+
+// Where an administrator finds it in regedit on this computer.
+std::wstring RegeditKey(const StepOutcome& outcome)
+{
+    return std::wstring(kLocalMachineName) + L"\\" + outcome.regeditKeyPath;
+}
+
+// A number as regedit shows it, "7777 (0x00001e61)"; anything else quoted.
+std::wstring DataText(std::uint32_t type, const std::wstring& data)
+{
+    const int digits = type == kRegDword ? 8 : type == kRegQword ? 16 : 0;
+    if (digits == 0 || data.empty() || data.size() > 20 || data.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return Quoted(data, false);
+    std::uint64_t number = 0;
+    for (wchar_t c : data)
+        number = number * 10 + static_cast<std::uint64_t>(c - L'0');
+    std::wstring hex;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        hex.push_back(L"0123456789abcdef"[(number >> shift) & 15]);
+    return data + L" (0x" + hex + L")";
+}
+
+// One line whatever a message holds, so that every line keeps the prefix.
+std::wstring OneLine(std::wstring text)
+{
+    for (wchar_t& c : text)
+        if (c == L'\r' || c == L'\n')
+            c = L' ';
+    return text;
 }
 
 std::wstring_view ResultText(StepResult result)
@@ -23,6 +56,8 @@ std::wstring_view ResultText(StepResult result)
         return L"would be written";
     case StepResult::Failed:
         return L"failed";
+    case StepResult::NotForThisType:
+        return L"not for this type";
     case StepResult::NotReached:
         return L"not reached";
     }
@@ -57,6 +92,7 @@ std::wstring JsonStep(const StepOutcome& outcome, bool withChange)
 {
     std::wstring json = L"{\"step\": " + std::to_wstring(outcome.number) +
                         L", \"key\": " + JsonText(FullKey(*outcome.step)) +
+                        L", \"view\": " + JsonText(kClientViewName) +
                         L", \"value\": " + JsonText(outcome.step->valueName) + L", \"type\": " +
                         JsonOrNull(outcome.now ? std::optional(RegTypeName(outcome.now->type)) : std::nullopt) +
                         L", \"data\": " +
@@ -64,12 +100,16 @@ std::wstring JsonStep(const StepOutcome& outcome, bool withChange)
                         L", \"read\": " + JsonText(ReadText(outcome.read));
     if (withChange) {
         const bool failed = outcome.result == StepResult::Failed;
-        json += L", \"new_data\": " + JsonText(outcome.newData) + L", \"outcome\": " +
+        // The window's own words beside the line that names the setting.
+        json += L", \"new_data\": " + JsonOrNull(outcome.newData) + L", \"outcome\": " +
                 JsonText(ResultText(outcome.result)) + L", \"error\": " +
-                JsonOrNull(failed ? std::optional(std::wstring(outcome.step->prompt)) : std::nullopt) +
+                JsonOrNull(failed ? std::optional(outcome.error) : std::nullopt) +
                 L", \"reason\": " +
                 JsonOrNull(failed ? std::optional(std::wstring(DescribeUpdateResult(outcome.updateResult)))
-                                : std::nullopt);
+                                : std::nullopt) +
+                L", \"prompt\": " +
+                JsonOrNull(failed ? std::optional(std::wstring(outcome.step->prompt)) : std::nullopt) +
+                L", \"after_failure\": " + (outcome.afterFailure ? L"true" : L"false");
     }
     return json + L"}";
 }
@@ -132,13 +172,19 @@ std::wstring TextHeader(const CommandResult& result)
 std::wstring TextStep(const StepOutcome& outcome)
 {
     std::wstring text = std::to_wstring(outcome.number) + L". " + std::wstring(outcome.step->valueName) + L" in " +
-                        FullKey(*outcome.step) + std::wstring(kNewLine) + L"   ";
-    text += outcome.now ? RegTypeName(outcome.now->type) + L" " + Quoted(outcome.now->data, false)
+                        RegeditKey(outcome) + std::wstring(kNewLine) + L"   ";
+    const std::uint32_t type = outcome.now ? outcome.now->type : 0;
+    text += outcome.now ? RegTypeName(type) + L" " + DataText(type, outcome.now->data)
                         : std::wstring(ReadText(outcome.read));
-    if (outcome.result != StepResult::Shown) {
-        text += L" -> " + Quoted(outcome.newData, false) + L": " + std::wstring(ResultText(outcome.result));
+    if (outcome.result == StepResult::NotForThisType) {
+        text += L": not for this type, left as it is";
+    } else if (outcome.result != StepResult::Shown) {
+        text += L" -> " + DataText(type, outcome.newData.value_or(L"")) + L": " +
+                std::wstring(ResultText(outcome.result));
         if (outcome.result == StepResult::Failed)
             text += L", " + std::wstring(DescribeUpdateResult(outcome.updateResult));
+        if (outcome.afterFailure)
+            text += L" (after a failure)";
     }
     return text + std::wstring(kNewLine);
 }
@@ -146,6 +192,8 @@ std::wstring TextStep(const StepOutcome& outcome)
 std::wstring TextFooter(const CommandResult& result)
 {
     if (result.command == CommandName::Show) {
+        if (result.pointsAt == kNoClient)
+            return L"Points at: no TARN client on this computer" + std::wstring(kNewLine);
         if (!result.profileFound)
             return L"Points at: (no profile to compare with)" + std::wstring(kNewLine);
         std::wstring text = L"Points at: " + result.pointsAt;
@@ -160,10 +208,17 @@ std::wstring TextDiagnostics(const CommandResult& result)
 {
     std::wstring text;
     for (const std::wstring& warning : result.warnings)
-        text += L"warning: " + warning + std::wstring(kNewLine);
+        text += std::wstring(kPrefix) + L"warning: " + OneLine(warning) + std::wstring(kNewLine);
     if (!result.error.empty())
-        text += L"hostwend-cli: " + result.error + std::wstring(kNewLine);
+        text += std::wstring(kPrefix) + OneLine(result.error) + std::wstring(kNewLine);
+    for (const std::wstring& error : result.otherErrors)
+        text += std::wstring(kPrefix) + OneLine(error) + std::wstring(kNewLine);
     return text;
+}
+
+std::wstring TextWaiting()
+{
+    return std::wstring(kPrefix) + L"waiting for another apply, up to 30 seconds" + std::wstring(kNewLine);
 }
 
 std::wstring JsonDocument(const CommandResult& result)

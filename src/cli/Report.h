@@ -17,8 +17,10 @@ namespace hostwend::cli {
 [[nodiscard]] std::wstring TextHeader(const CommandResult& result);
 [[nodiscard]] std::wstring TextStep(const StepOutcome& outcome);
 [[nodiscard]] std::wstring TextFooter(const CommandResult& result);
-// Warnings and the error, for standard error.
+// Warnings and errors for standard error, one prefixed line each.
 [[nodiscard]] std::wstring TextDiagnostics(const CommandResult& result);
+// The line an apply writes to standard error when it has to wait for its turn.
+[[nodiscard]] std::wstring TextWaiting();
 
 // The whole result as one JSON document, ASCII only.
 [[nodiscard]] std::wstring JsonDocument(const CommandResult& result);

@@ -26,6 +26,8 @@ public:
     virtual ApplyLockResult LockApply(std::uint32_t waitMilliseconds) = 0;
     // Nothing to hold where there is no console.
     virtual std::unique_ptr<InterruptionHold> HoldInterruptions() = 0;
+    // Whether Windows itself is 64-bit, whatever this program's own build.
+    virtual bool Is64BitWindows() = 0;
 };
 
 } // namespace hostwend

@@ -32,4 +32,12 @@ std::wstring ReadProfileValue(ProfileFiles& files, ProfileState& state, std::wst
     return UpperCase(std::wstring(state.ProfileBuffer.data(), count));
 }
 
+// Still in the shared buffer: a read copies the file's text there and
+// upper-cases only what it returns.
+std::wstring LastValueAsWritten(const ProfileState& state)
+{
+    const auto length = static_cast<std::size_t>(state.ProfileLength);
+    return std::wstring(state.ProfileBuffer.data(), std::min(length, kProfileBufferLength - 1));
+}
+
 } // namespace hostwend

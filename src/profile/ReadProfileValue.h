@@ -13,4 +13,7 @@ namespace hostwend {
 // file gives the one-blank default. Sets ProfileLength to the count read.
 [[nodiscard]] std::wstring ReadProfileValue(ProfileFiles& files, ProfileState& state, std::wstring_view key);
 
+// The value the last read returned as the file holds it, before upper-casing.
+[[nodiscard]] std::wstring LastValueAsWritten(const ProfileState& state);
+
 } // namespace hostwend

@@ -16,6 +16,7 @@ constexpr std::wstring_view kValueNotFound = L"#ERROR :12#";
 constexpr std::wstring_view kWriteRefused = L"#ERROR :13#";
 constexpr std::wstring_view kUnsupportedType = L"#ERROR :14#";
 constexpr std::wstring_view kNotANumber = L"#ERROR :15#";
+constexpr std::wstring_view kOutsideCodePage = L"#ERROR :16#";  // a check's only
 
 // Closes the key on every way out of the updater.
 class OpenedKey {
@@ -81,6 +82,10 @@ std::wstring UpdateOrCheck(Registry& registry, RegKey root, std::wstring_view ke
 
     std::vector<std::uint8_t> data;
     if (type == kRegSz) {
+        // An update writes the code page's substitutes, as the window always
+        // has; a check says that what lands would not be what the profile holds.
+        if (!write && registry.FromAnsi(registry.ToAnsi(TrimSpaces(newValue))) != TrimSpaces(newValue))
+            return std::wstring(kOutsideCodePage);
         data = StringData(registry, newValue);
     } else if (type == kRegDword) {
         // Text that is not a number must not reach a number value as some
@@ -136,7 +141,19 @@ std::wstring_view DescribeUpdateResult(std::wstring_view result)
         return L"the value is neither text (REG_SZ) nor a number (REG_DWORD)";
     if (result == kNotANumber)
         return L"the value is a number (REG_DWORD) and the new data is not a whole number";
+    if (result == kOutsideCodePage)
+        return L"the value is text (REG_SZ) and the new data has characters that this computer's code page cannot "
+               L"carry";
     return {};
+}
+
+DataMisfit MisfitOf(std::wstring_view result)
+{
+    if (result == kNotANumber)
+        return DataMisfit::NotAWholeNumber;
+    if (result == kOutsideCodePage)
+        return DataMisfit::OutsideCodePage;
+    return DataMisfit::None;
 }
 
 } // namespace hostwend

@@ -15,7 +15,8 @@ namespace hostwend {
                                           std::wstring_view valueName, std::wstring_view newValue);
 
 // The same road without the write: the result UpdateRegValue would give, a
-// write the registry would refuse aside. Opens with the same rights.
+// write the registry would refuse aside, and stricter in one point: text that
+// the code page cannot carry fails here. Opens with the same rights.
 [[nodiscard]] std::wstring CheckRegValue(Registry& registry, RegKey root, std::wstring_view keyPath,
                                          std::wstring_view valueName, std::wstring_view newValue);
 
@@ -26,5 +27,10 @@ namespace hostwend {
 
 // What an update result means, for a person; "" for success.
 [[nodiscard]] std::wstring_view DescribeUpdateResult(std::wstring_view result);
+
+// Whether a result says that the new data, not the value, is what cannot be
+// stored: no whole number for a REG_DWORD, or text outside the code page.
+enum class DataMisfit { None, NotAWholeNumber, OutsideCodePage };
+[[nodiscard]] DataMisfit MisfitOf(std::wstring_view result);
 
 } // namespace hostwend

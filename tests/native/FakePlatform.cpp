@@ -54,6 +54,12 @@ void FakePlatform::SetDword(const std::string& path, const std::string& name, st
               static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)});
 }
 
+void FakePlatform::RemoveValue(const std::string& path, const std::string& name)
+{
+    if (auto key = keys_.find(Lower(path)); key != keys_.end())
+        key->second.erase(Lower(name));
+}
+
 std::optional<FakePlatform::RegValue> FakePlatform::Value(const std::string& path, const std::string& name) const
 {
     auto key = keys_.find(Lower(path));
@@ -235,9 +241,10 @@ bool FakePlatform::IsOptionSet(OptionButton option)
 std::string FakePlatform::ToAnsi(std::wstring_view text)
 {
     // A Latin-1 code page: what it lacks becomes '?', as WideCharToMultiByte does.
+    const std::uint32_t end = asciiCodePage ? 0x80 : 0x100;
     std::string ansi;
     for (wchar_t c : text)
-        ansi.push_back(static_cast<std::uint32_t>(c) < 0x100 ? static_cast<char>(c) : '?');
+        ansi.push_back(static_cast<std::uint32_t>(c) < end ? static_cast<char>(c) : '?');
     return ansi;
 }
 

@@ -37,6 +37,7 @@ public:
                   std::vector<std::uint8_t> data);
     void SetString(const std::string& path, const std::string& name, const std::string& text);
     void SetDword(const std::string& path, const std::string& name, std::uint32_t number);
+    void RemoveValue(const std::string& path, const std::string& name);
     std::optional<RegValue> Value(const std::string& path, const std::string& name) const;
     bool KeyExists(const std::string& path) const;
     std::size_t KeyCount() const { return keys_.size(); }
@@ -51,6 +52,7 @@ public:
 
     // --- rights and the apply lock ---
     bool elevated = true;
+    bool windows64 = true;
     bool lockHeldElsewhere = false;
     std::wstring lockUnusableReason;  // not empty: the lock cannot be used
     std::vector<std::uint32_t> lockWaits;  // the wait of each LockApply
@@ -59,6 +61,9 @@ public:
     std::vector<int> holdsAtEachWrite;  // interruption holds in force at each RegSetValueExA
     // Thrown by the RegSetValueExA of this value name, as an unexpected failure would be.
     std::string throwAtWriteOf;
+
+    // An ASCII code page: ToAnsi turns anything beyond it into '?'.
+    bool asciiCodePage = false;
 
     // --- profile file ---
     void SetProfileEntry(const std::string& section, const std::string& key, const std::string& value);
@@ -105,6 +110,7 @@ public:
     bool IsElevated() override { return elevated; }
     ApplyLockResult LockApply(std::uint32_t waitMilliseconds) override;
     std::unique_ptr<InterruptionHold> HoldInterruptions() override;
+    bool Is64BitWindows() override { return windows64; }
     std::string ToAnsi(std::wstring_view text) override;
     std::wstring FromAnsi(std::string_view text) override;
 

@@ -68,7 +68,8 @@ int wmain(int argc, wchar_t** argv)
         return kExitDone;
     }
     if (!arguments.usageError.empty()) {
-        Write(STD_ERROR_HANDLE, L"hostwend-cli: " + arguments.usageError + L"\r\n\r\n" + std::wstring(UsageText()));
+        Write(STD_ERROR_HANDLE, L"hostwend-cli: " + arguments.usageError + L"\r\nhostwend-cli: " +
+                                    std::wstring(UsageHint()) + L"\r\n");
         return kExitUsage;
     }
 
@@ -79,7 +80,10 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring profilePath = arguments.profilePath
                                          ? FullPath(*arguments.profilePath)
                                          : files.ProgramDirectory() + std::wstring(kProfileFileSuffix);
-    const CommandResult result = RunCommand(registry, files, computer, state, arguments, profilePath);
+    // The one line written before the end: said at once, while this apply
+    // waits and holds nothing.
+    const CommandResult result = RunCommand(registry, files, computer, state, arguments, profilePath,
+                                            [] { Write(STD_ERROR_HANDLE, TextWaiting()); });
 
     // Written only now, with the apply lock released and every step done: a
     // console paused by a selection, or a full pipe, cannot hold an apply

@@ -219,4 +219,13 @@ std::unique_ptr<InterruptionHold> Win32Computer::HoldInterruptions()
     return std::make_unique<ConsoleInterruptionHold>();
 }
 
+bool Win32Computer::Is64BitWindows()
+{
+    // The machine behind WOW64 as well: a 32-bit build on 64-bit Windows
+    // learns that it is, where GetSystemInfo would say x86.
+    SYSTEM_INFO info{};
+    GetNativeSystemInfo(&info);
+    return info.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_INTEL;
+}
+
 } // namespace hostwend

@@ -20,6 +20,7 @@ public:
     bool IsElevated() override;
     ApplyLockResult LockApply(std::uint32_t waitMilliseconds) override;
     std::unique_ptr<InterruptionHold> HoldInterruptions() override;
+    bool Is64BitWindows() override;
 
 private:
     LockWait wait_;

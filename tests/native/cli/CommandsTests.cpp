@@ -3,8 +3,11 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/Report.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace hostwend::cli {
 namespace {
@@ -40,12 +43,12 @@ struct Machine : FakePlatform {
         writesWithoutLock += locksHeld == 0;
         return FakePlatform::RegSetValueExA(key, name, type, data, size);
     }
-    CommandResult Run(const std::vector<std::wstring>& words)
+    CommandResult Run(const std::vector<std::wstring>& words, const std::function<void()>& waiting = {})
     {
         const Arguments arguments = Parse(words);
         EXPECT_TRUE(arguments.usageError.empty()) << arguments.usageError.c_str();
         ProfileState state;
-        return RunCommand(*this, *this, *this, state, arguments, kProfile);
+        return RunCommand(*this, *this, *this, state, arguments, kProfile, waiting);
     }
     std::size_t Writes() const
     {
@@ -70,6 +73,10 @@ TEST(CliArguments, ParsesCommandsTypesAndOptionsOrRefusesThem)
         {{L"CHECK", L"Vsat"}, L"", CommandName::Check, L"vsat"},
         {{L"apply", L"others", L"--json"}, L"", CommandName::Apply, L"others", true},
         {{L"--profile", L"x.ini", L"apply", L"LAN"}, L"", CommandName::Apply, L"lan"},
+        // Options in any letter case, as Windows tools take them.
+        {{L"--JSON", L"Show"}, L"", CommandName::Show, nullptr, true},
+        {{L"--Profile", L"x.ini", L"--Json", L"check", L"vpn"}, L"", CommandName::Check, L"vpn", true},
+        {{L"show", L"--Verbose"}, L"unknown option: --Verbose"},
         {{}, L"a command is missing: show, check or apply"},
         {{L"remove"}, L"unknown command: remove"},
         {{L"apply"}, L"apply needs a connection type: lan, vpn, vsat or others"},
@@ -94,9 +101,10 @@ TEST(CliArguments, ParsesCommandsTypesAndOptionsOrRefusesThem)
         EXPECT_EQ(parsed.json, c.json);
     }
     EXPECT_EQ(*Parse({L"--profile=s.ini", L"show"}).profilePath, L"s.ini");
+    EXPECT_EQ(*Parse({L"--PROFILE=Sites\\B.ini", L"show"}).profilePath, L"Sites\\B.ini") << "a path keeps its case";
     // Help wins over anything else on the line.
     EXPECT_TRUE(Parse({L"apply", L"wifi", L"/?"}).help);
-    EXPECT_TRUE(Parse({L"--help"}).help);
+    EXPECT_TRUE(Parse({L"--Help"}).help);
 }
 
 // What the registry itself cannot show under Wine: when the lock is held,
@@ -119,7 +127,7 @@ TEST(CliCommands, ApplyWritesOnlyInItsTurnCheckNeedsNoneAndShowOnlyReads)
     for (std::uint32_t mask : machine.openAccessMasks)
         EXPECT_TRUE(mask == (kKeyQueryValue | kKeySetValue | kKeyWow64_32Key) || mask == (kKeyRead | kKeyWow64_32Key))
             << mask;
-    EXPECT_EQ(machine.lockWaits, std::vector<std::uint32_t>{30000});
+    EXPECT_EQ(machine.lockWaits, std::vector<std::uint32_t>{0}) << "free: taken at once";
     EXPECT_EQ(machine.locksHeld, 0) << "released at the end";
 
     machine.openAccessMasks.clear();
@@ -181,6 +189,8 @@ TEST(CliCommands, RefusesBeforeWritingWhatCannotBeDoneWhole)
         EXPECT_EQ(result.error, c.error);
         EXPECT_EQ(machine.Writes(), 0u);
         EXPECT_TRUE(result.steps.empty());
+        // Not the read's one-blank default, nor a blank: no value at all.
+        EXPECT_FALSE(result.port.has_value());
         if (c.exitCode == kExitNotElevated || c.exitCode == kExitApplyBusy || c.exitCode == kExitLockUnusable) {
             EXPECT_TRUE(machine.profileReads.empty()) << "decided before the profile is read";
         }
@@ -234,6 +244,152 @@ TEST(CliCommands, WarnsOfAnUnlikelyAddressOrPortAndAppliesItAllTheSame)
         const CommandResult result = machine.Run({L"check", L"vsat"});
         EXPECT_EQ(result.warnings, c.warnings);
         EXPECT_EQ(result.steps.size(), 8u) << "a warning refuses nothing";
+    }
+}
+
+
+constexpr wchar_t kBroadcast64[] =
+    L"HKLM\\SOFTWARE\\WOW6432Node\\TARN\\TARN6\\TARN Manager\\Client TCP-IP\\BroadcastServer";
+
+// Before any write: a value the profile holds that this client cannot store
+// fails on every such client. What the client lacks fails as in the window.
+TEST(CliCommands, RefusesAProfileValueThisClientCannotStoreBeforeAnyWrite)
+{
+    const std::wstring portIsNoNumber = std::wstring(L"step 5 BcastUDPPort in ") + kBroadcast64 +
+                                        L" holds a number (REG_DWORD), and BcastUDPPort in HWD.ini is not a whole "
+                                        L"number it can hold: ";
+    const struct {
+        const char* name;
+        const char* port;
+        void (*setUp)(Machine&);
+        int exitCode;
+        std::size_t writes;
+        std::wstring error;  // "": not compared
+    } cases[] = {
+        {"port no number, REG_DWORD", "77a7", [](Machine&) {}, kExitProfileValueRefused, 0,
+         portIsNoNumber + L"77a7; nothing was written"},
+        {"port beyond 32 bits", "2147483648", [](Machine&) {}, kExitProfileValueRefused, 0,
+         portIsNoNumber + L"2147483648; nothing was written"},
+        {"port no number, REG_SZ", "77a7",
+         [](Machine& m) { m.SetString(kTarnValues[4].first, kTarnValues[4].second, "1"); }, kExitDone, 7, L""},
+        {"port -1, REG_DWORD: warned, stored", "-1", [](Machine&) {}, kExitDone, 7, L""},
+        {"address outside the code page", "7777",
+         [](Machine& m) {
+             m.asciiCodePage = true;
+             m.SetProfileEntry("SETUP", "VPNAddress", "\xE9" "cole.net");
+         },
+         kExitProfileValueRefused, 0,
+         L"step 1 Remote-Addr in HKLM\\SOFTWARE\\WOW6432Node\\TARN\\TARN6\\TARN Manager\\Client TCP-IP holds text "
+         L"(REG_SZ), and VPNAddress in HWD.ini has characters that this computer's code page cannot carry: "
+         L"\u00e9cole.net; nothing was written"},
+        {"the same address where the code page has it", "7777",
+         [](Machine& m) { m.SetProfileEntry("SETUP", "VPNAddress", "\xE9" "cole.net"); }, kExitDone, 7, L""},
+        // The profile's fault wins over a client's that would stop the apply earlier.
+        {"port no number, value 2 missing", "77a7",
+         [](Machine& m) { m.RemoveValue(kTarnValues[1].first, kTarnValues[1].second); }, kExitProfileValueRefused, 0,
+         portIsNoNumber + L"77a7; nothing was written"},
+        // Where the port cannot go at all, the client is at fault, as in the window.
+        {"port no number, BcastUDPPort missing", "77a7",
+         [](Machine& m) { m.RemoveValue(kTarnValues[4].first, kTarnValues[4].second); }, StepFailedExitCode(5), 4,
+         L""},
+        {"address kept as a number: the client's", "7777",
+         [](Machine& m) { m.SetDword(kTarnValues[2].first, kTarnValues[2].second, 5); }, StepFailedExitCode(3), 2,
+         L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine machine;
+        machine.SetProfileEntry("SETUP", "BcastUDPPort", c.port);
+        c.setUp(machine);
+        const CommandResult result = machine.Run({L"apply", L"vpn"});
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.error.c_str();
+        EXPECT_EQ(machine.Writes(), c.writes);
+        if (!c.error.empty()) {
+            EXPECT_EQ(result.error, c.error);
+        }
+    }
+}
+
+// Each failure in one line that names its setting where regedit shows it;
+// the window's words stay in the JSON as they are.
+TEST(CliCommands, AFailedStepIsOneLineNamingTheSettingWhereRegeditShowsIt)
+{
+    const struct {
+        std::size_t missing;  // the value missing, from 0
+        const wchar_t* command;
+        const wchar_t* type;
+        bool windows64;
+        int exitCode;
+        std::wstring error;
+        const wchar_t* promptInJson;
+    } cases[] = {
+        {1, L"apply", L"vsat", true, StepFailedExitCode(2),
+         L"step 2 UDP-Remote-Addr in HKLM\\SOFTWARE\\WOW6432Node\\TARN\\TARN6\\TARN Manager\\Client TCP-IP: the value "
+         L"is missing; nothing after it was written",
+         LR"j("prompt": "Error occured while updating - UDP Remote Address \r\n- Contact the Software Vendor")j"},
+        {5, L"apply", L"vsat", false, StepFailedExitCode(6),
+         L"step 6 DisableTCPBcast in HKLM\\SOFTWARE\\TARN\\TARN6\\TARN Manager\\Client TCP-IP\\BroadcastServer: the "
+         L"value is missing; nothing after it was written",
+         LR"j("prompt": "Error occured while updating Bcast Address (2 of 2)")j"},
+        {7, L"check", L"lan", true, StepFailedExitCode(8),
+         L"step 8 Server in HKLM\\SOFTWARE\\WOW6432Node\\ODBC\\ODBC.INI\\TARN INT Database: the value is missing; "
+         L"apply would stop here",
+         LR"j("prompt": "Error occured while updating ODBC IPAddress under \\SOFTWARE\\ODBC\\ODBC.INI\\TARN INT Database")j"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error.c_str());
+        Machine machine;
+        machine.windows64 = c.windows64;
+        machine.SetProfileEntry("SETUP", "BcastUDPPort", "0");  // a warning, prefixed as well
+        machine.RemoveValue(kTarnValues[c.missing].first, kTarnValues[c.missing].second);
+        const CommandResult result = machine.Run({c.command, c.type});
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_EQ(result.error, c.error);
+        const std::wstring json = JsonDocument(result);
+        EXPECT_NE(json.find(c.promptInJson), std::wstring::npos) << json.c_str();
+        const std::wstring diagnostics = TextDiagnostics(result);
+        EXPECT_EQ(diagnostics, L"hostwend-cli: warning: BcastUDPPort in HWD.ini is not a port number from 1 to "
+                               L"65535: 0\r\nhostwend-cli: " + c.error + L"\r\n");
+    }
+}
+
+
+// A deployment log must not sit silent for 30 seconds, and nothing may be
+// written while the lock is held: the line comes between the two tries.
+TEST(CliCommands, AnApplyThatMustWaitSaysSoOnceBeforeItWaits)
+{
+    struct Contended : Machine {
+        int busyTries = 0;  // then free
+        ApplyLockResult LockApply(std::uint32_t wait) override
+        {
+            if (busyTries > 0) {
+                --busyTries;
+                lockWaits.push_back(wait);
+                return {LockOutcome::Busy, nullptr, {}};
+            }
+            return Machine::LockApply(wait);
+        }
+    };
+    const struct {
+        int busyTries;
+        int exitCode;
+        std::vector<std::uint32_t> waits;
+        std::vector<std::size_t> toldAfterWaits;  // lock tries made when each line was written
+    } cases[] = {
+        {0, kExitDone, {0}, {}},
+        {1, kExitDone, {0, 30000}, {1}},
+        {2, kExitApplyBusy, {0, 30000}, {1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.busyTries);
+        Contended machine;
+        machine.busyTries = c.busyTries;
+        std::vector<std::size_t> told;
+        const CommandResult result =
+            machine.Run({L"apply", L"vpn"}, [&] { told.push_back(machine.lockWaits.size()); });
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_EQ(machine.lockWaits, c.waits);
+        EXPECT_EQ(told, c.toldAfterWaits);
     }
 }
 

@@ -9,6 +9,7 @@ session of its own:  python3 tests/wine/cli/cli_test.py [-v]
 import concurrent.futures
 import json
 import os
+import re
 import select
 import shutil
 import subprocess
@@ -39,6 +40,10 @@ REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ = 1, 2, 3, 4, 7
 TYPE_NAMES = {REG_SZ: "REG_SZ", REG_EXPAND_SZ: "REG_EXPAND_SZ", REG_BINARY: "REG_BINARY",
               REG_DWORD: "REG_DWORD", REG_MULTI_SZ: "REG_MULTI_SZ"}
 ADDRESS_KEYS = {"lan": "LanAddress", "vpn": "VPNAddress", "vsat": "VsatAddress", "others": "OthersAddress"}
+PREFIX = "hostwend-cli: "
+# Where regedit shows a key of the 32-bit view on 64-bit Windows, as the error lines name it.
+REGEDIT = "HKLM\\SOFTWARE\\WOW6432Node\\"
+GUIDE = os.path.join(ROOT, "docs", "OPERATORS.md")
 
 STATS = {"wine starts": 0, "wine seconds": 0.0, "show seconds": []}
 
@@ -164,16 +169,19 @@ class CliTest(unittest.TestCase):
 
     def cli(self, *args, cwd=None):
         done, seconds = run_wine(self.exe, list(args), cwd=cwd)
-        run = Run(done, seconds, "--json" in args)
+        run = Run(done, seconds, any(arg.lower() == "--json" for arg in args))
         if "show" in args:
             STATS["show seconds"].append(seconds)
+        # One line per warning or error, each saying whose it is.
+        for line in run.stderr.splitlines():
+            self.assertTrue(line.startswith(PREFIX), f"{line!r} in {run}")
         return run
 
     def assertValuesShown(self, values, registry, run):
         """show's "values" agree with the registry, value by value."""
         self.assertEqual([v["step"] for v in values], list(range(1, 9)), run)
         for entry, (key, name), now in zip(values, STEPS, registry):
-            self.assertEqual((entry["key"], entry["value"]), (HKLM + key, name), run)
+            self.assertEqual((entry["key"], entry["view"], entry["value"]), (HKLM + key, "32-bit", name), run)
             self.assertEqual((entry["type"], entry["data"]),
                              (TYPE_NAMES[now[0]], shown(now)) if now else (None, None), f"step {entry['step']}")
 
@@ -195,7 +203,7 @@ class CliTest(unittest.TestCase):
              [(["--profile", profile], "10.7.7.7", "none")]),
             ("partial client", [["seed"], at_vpn, ["delete-value", "2"], ["delete-key", ODBC_KEY]],
              [(["--profile", profile], None, "none")]),
-            ("no client at all", [["wipe"]], [(["--profile", profile], None, "none")]),
+            ("no client at all", [["wipe"]], [(["--profile", profile], None, "no client"), ([], None, "no client")]),
             ("odd text and types", [["seed"], sz(1, odd[0]), sz(2, "%SystemRoot%\\x", REG_EXPAND_SZ),
                                     dword(5, 0xFFFFFFFF), put(6, REG_BINARY, b"\x00\xff\x10"),
                                     put(7, REG_MULTI_SZ, "a\0b\0\0".encode("utf-16-le")), sz(8, odd[1])],
@@ -286,26 +294,34 @@ class CliTest(unittest.TestCase):
                 self.assertIn(f"( {address} ) applied.", doc["report"])
             self.assertEqual(doc["error"] is None, exit_code == 0, run)
             self.assertEqual(len(run.stderr.splitlines()), warnings + (exit_code != 0), run)
+            if exit_code:
+                key, name = STEPS[exit_code - 21]
+                self.assertTrue(doc["error"].startswith(f"step {exit_code - 20} {name} in {REGEDIT}{key[9:]}: "), run)
+                self.assertEqual(run.stderr.splitlines()[-1], PREFIX + doc["error"], run)
         failing = exit_code - 20 if exit_code else None
         # Same steps, same data now, same new data; "would be" becomes done.
         self.assertEqual([s["step"] for s in check.doc["steps"]], [s["step"] for s in apply.doc["steps"]])
         for c, a in zip(check.doc["steps"], apply.doc["steps"]):
             n = c["step"]
             value = registry[n - 1]
-            expected_new = as_stored(value, composed(n, address, port)) or composed(n, address, port)
+            kept = n == 6 and kind != "vsat"  # left as it is, and said so
+            expected_new = ((shown(value) if value else None) if kept
+                            else as_stored(value, composed(n, address, port)) or composed(n, address, port))
             self.assertEqual((c["key"], c["value"]), (HKLM + STEPS[n - 1][0], STEPS[n - 1][1]))
             self.assertEqual((c["type"], c["data"], c["new_data"]),
                              (TYPE_NAMES[value[0]] if value else None, shown(value) if value else None,
                               expected_new), f"check step {n}")
-            state = ("would be written" if not failing or n < failing
-                     else "failed" if n == failing else "not reached")
-            self.assertEqual(c["outcome"], state, f"check step {n}")
-            self.assertEqual(a["outcome"], state.replace("would be written", "written"), f"apply step {n}")
-            for field in ("key", "value", "type", "data", "new_data", "error", "reason"):
+            # check goes on past the failure; apply stops there.
+            beyond = bool(failing) and n > failing
+            state = ("not for this type" if kept else "failed" if n == failing else "would be written")
+            self.assertEqual((c["outcome"], c["after_failure"]), (state, beyond and not kept), f"check step {n}")
+            self.assertEqual((a["outcome"], a["after_failure"]),
+                             ("not reached" if beyond else state.replace("would be written", "written"), False),
+                             f"apply step {n}")
+            for field in ("key", "view", "value", "type", "data") + (() if beyond else
+                                                                     ("new_data", "error", "reason", "prompt")):
                 self.assertEqual(a[field], c[field], f"step {n} {field}")
-            self.assertEqual(c["error"] is None, n != failing)
-        expected_steps = [n for n in range(1, 9) if (n != 6 or kind == "vsat") and (not failing or n <= failing)]
-        self.assertEqual([s["step"] for s in check.doc["steps"] if s["outcome"] != "not reached"], expected_steps)
+            self.assertEqual((c["error"] is None, c["prompt"] is None), (n != failing, n != failing))
         # The registry: the written steps hold their new data in their own type; nothing else moved.
         written = {s["step"]: s["new_data"] for s in apply.doc["steps"] if s["outcome"] == "written"}
         for n in range(1, 9):
@@ -331,7 +347,7 @@ class CliTest(unittest.TestCase):
             (["--json", "check", "lan"], 2, True, None),  # no HWD.ini beside the program
             (["--json", "--profile", winpath(missing), "apply", "vsat"], 2, True, None),
             (["--json", "--profile", blank, "apply", "lan"], 3, True, None),
-            (["--json", "--profile", no_port, "apply", "vsat"], 3, True, None),
+            (["--JSON", "--Profile", no_port, "Apply", "vsat"], 3, True, None),
             (["--json", "--profile", too_long, "apply", "others"], 3, True, None),
             (["--json", "frobnicate"], 87, False, "stderr"),
             (["--json", "--profile", blank, "apply", "satellite"], 87, False, "stderr"),
@@ -353,13 +369,18 @@ class CliTest(unittest.TestCase):
                 self.assertEqual(run.code, exit_code, run)
                 if has_json:
                     doc = run.doc
-                    self.assertEqual((doc["exit_code"], doc["steps"], doc["report"]), (exit_code, [], None), run)
+                    self.assertEqual((doc["exit_code"], doc["steps"], doc["report"], doc["port"]),
+                                     (exit_code, [], None, None), run)
                     self.assertEqual(doc["profile_found"], exit_code != 2, run)
                     self.assertTrue(doc["error"], run)
                     self.assertIn(doc["error"], run.stderr)
                 else:
                     self.assertEqual(run.stdout == b"", usage_on == "stderr", run)
-                    self.assertIn(usage, run.stderr if usage_on == "stderr" else run.stdout.decode("utf-8"), run)
+                    if usage_on == "stderr":
+                        self.assertEqual(len(run.stderr.splitlines()), 2, run)
+                        self.assertIn("hostwend-cli --help", run.stderr, run)
+                    else:
+                        self.assertIn(usage, run.stdout.decode("utf-8"), run)
         self.assertEqual(reg(SNAPSHOT)[0], before, "a refused command changed the registry")
 
     # ---- a lock nobody else can take, and names no code page spells
@@ -427,6 +448,8 @@ class CliTest(unittest.TestCase):
         self.assertEqual(held[1]["values"], seeded, "an apply wrote while the lock was held")
         for run in applies:
             self.assertEqual(run.code, 0, run)
+            # Said once, at once: not only after the wait.
+            self.assertEqual(run.stderr.count("waiting for another apply, up to 30 seconds"), 1, run)
         final = [shown(v) for v in reg(VALUES)[0]["values"]]
         # The registry holds one apply's whole set; the later apply found the
         # earlier one's whole set, the earlier one the seeded client.
@@ -436,6 +459,121 @@ class CliTest(unittest.TestCase):
         self.assertEqual([s["data"] for s in first.doc["steps"]],
                          [shown(seeded[s["step"] - 1]) for s in first.doc["steps"]])
         self.assertEqual([s["data"] for s in second.doc["steps"]], [s["new_data"] for s in first.doc["steps"]])
+
+    # ---- a profile value the client cannot store, and failures in one line each
+
+    def test_a_port_the_client_cannot_store_is_refused_before_any_write(self):
+        path = self.profile("port-77a7.ini", "VsatAddress=10.3.3.3\r\nBcastUDPPort=77a7\r\n")
+        before = reg(["seed"], SNAPSHOT)[0]  # the client keeps the port as a REG_DWORD
+        apply = self.cli("--json", "--profile", path, "apply", "vsat")
+        check = self.cli("--json", "--profile", path, "check", "vsat")
+        docs = reg(SNAPSHOT, sz(5, "1"), VALUES)
+        self.assertEqual(docs[0], before, "a refused apply wrote")
+        as_text = self.cli("--json", "--profile", path, "apply", "vsat")  # the port kept as text
+        now = reg(VALUES)[0]["values"]
+
+        refusal = (f"step 5 BcastUDPPort in {REGEDIT}TARN\\TARN6\\TARN Manager\\Client TCP-IP\\BroadcastServer "
+                   f"holds a number (REG_DWORD), and BcastUDPPort in {winpath(path)} is not a whole number it can "
+                   f"hold: 77a7; nothing was written")
+        for run in (apply, check):
+            self.assertEqual((run.code, run.doc["error"]), (3, refusal), run)
+            self.assertEqual(run.stderr.splitlines()[-1], PREFIX + refusal, run)
+        self.assertEqual(apply.doc["steps"], [], apply)
+        self.assertEqual([s["outcome"] for s in check.doc["steps"]],
+                         ["would be written"] * 4 + ["failed"] + ["would be written"] * 3, check)
+        self.assertEqual((as_text.code, now[4]), (0, [REG_SZ, "77A7\0".encode("utf-16-le").hex()]), as_text)
+
+    def test_each_failure_is_one_line_that_names_its_setting(self):
+        path = self.profile("one-line.ini", "LanAddress=10.4.4.4\r\nVsatAddress=10.4.4.5\r\nBcastUDPPort=7777\r\n")
+        # The window's words, which the JSON keeps beside the line.
+        prompts = {2: "Error occured while updating - UDP Remote Address \r\n- Contact the Software Vendor",
+                   6: "Error occured while updating Bcast Address (2 of 2)",
+                   8: "Error occured while updating ODBC IPAddress under \\SOFTWARE\\ODBC\\ODBC.INI\\TARN INT Database"}
+        for step, prompt in prompts.items():
+            with self.subTest(step=step):
+                reg(["seed"], ["delete-value", str(step)])
+                run = self.cli("--JSON", "--profile", path, "apply", "vsat")
+                key, name = STEPS[step - 1]
+                line = f"step {step} {name} in {REGEDIT}{key[9:]}: the value is missing"
+                self.assertEqual((run.code, run.doc["error"]), (20 + step, line + "; nothing after it was written"), run)
+                self.assertEqual(run.stderr.splitlines(), [PREFIX + run.doc["error"]], run)
+                failed = run.doc["steps"][step - 1]
+                self.assertEqual((failed["error"], failed["prompt"]), (line, prompt), run)
+                # No string but the window's own prompt holds a line break.
+                texts = [run.doc["error"]] + [v for s in run.doc["steps"] for k, v in s.items()
+                                              if isinstance(v, str) and k != "prompt"]
+                self.assertFalse([t for t in texts if "\r" in t or "\n" in t], run)
+
+        # Two values missing: check names both in one round, with the first one's exit code.
+        reg(["seed"], ["delete-value", "3"], ["delete-value", "7"])
+        check = self.cli("--json", "--profile", path, "check", "lan")
+        text = self.cli("--profile", path, "check", "lan")
+        for run in (check, text):
+            self.assertEqual(run.code, 23, run)
+            self.assertEqual([line.split(" in ")[0] for line in run.stderr.splitlines()],
+                             [PREFIX + "step 3 BcastTCPAddress", PREFIX + "step 7 DataBase-IPAddress"], run)
+        self.assertEqual([(s["outcome"], s["after_failure"]) for s in check.doc["steps"]],
+                         [("would be written", False)] * 2 + [("failed", False)] +
+                         [("would be written", True)] * 2 + [("not for this type", False)] +
+                         [("failed", True), ("would be written", True)], check)
+        # Step 6 in the text as well, its number as regedit shows one, at the path regedit shows.
+        out = text.stdout.decode("utf-8")
+        bcast = "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\" + BCAST[9:]
+        self.assertIn(f"6. DisableTCPBcast in {bcast}\r\n   REG_DWORD 0 (0x00000000): not for this type, left as "
+                      f"it is\r\n", out)
+        self.assertIn("REG_DWORD 1 (0x00000001) -> 7777 (0x00001e61): would be written (after a failure)", out)
+        done, _ = run_wine("reg", ["query", bcast, "/v", "DisableTCPBcast", "/reg:64"])
+        self.assertEqual(done.returncode, 0, f"regedit's path not found in the 64-bit view: {done.stderr!r}")
+
+    # ---- the guide's examples against what the program writes
+
+    def test_guide_examples_read_what_the_program_writes(self):
+        with open(GUIDE, encoding="utf-8") as f:
+            guide = f.read()
+        blocks, block = [], []
+        for line in guide.splitlines() + [""]:
+            if line.startswith("    ") and line.strip():
+                block.append(line.strip())
+            elif block:
+                blocks.append("\n".join(block))
+                block = []
+        scripts = [b for b in blocks if "hostwend-cli" in b and "$" in b]
+        self.assertGreaterEqual(len(scripts), 6, "the guide's PowerShell examples went missing")
+        used = set()
+        for script in scripts:
+            used |= set(re.findall(r"\$\w+(?:\.\w+)*\.([a-z][a-z_]*)\b", script))
+            for names in re.findall(r"(?:Format-Table|Select-Object)\s+([\w, ]+)", script):
+                used |= {n.strip() for n in names.split(",") if re.fullmatch(r"[a-z_]+", n.strip())}
+            if "ConvertFrom-Json" in script:
+                self.assertRegex(script, r"if \((-not )?\$json\)", f"no JSON after a usage error:\n{script}")
+        detection = next(b for b in scripts if "$differing" in b)
+        self.assertIn("Where-Object { $_.data -ne $_.new_data }", detection)
+        self.assertIn("$check.exit_code -eq 0 -and $differing.Count -eq 0", detection)
+
+        def detected(doc):
+            """The detection script on DOC: PowerShell's -ne compares text without regard to case."""
+            fold = lambda v: v.lower() if isinstance(v, str) else v
+            return doc["exit_code"] == 0 and all(fold(s["data"]) == fold(s["new_data"]) for s in doc["steps"])
+
+        path = self.profile("guide.ini", "LanAddress=lan.example\r\nVsatAddress=10.5.5.5\r\nBcastUDPPort=7777\r\n")
+        reg(["seed"])
+        runs = {"fresh": self.cli("--json", "--profile", path, "check", "vsat"),
+                "apply vsat": self.cli("--json", "--profile", path, "apply", "vsat"),
+                "vsat": self.cli("--json", "--profile", path, "check", "vsat"),
+                "apply lan": self.cli("--json", "--profile", path, "apply", "lan"),
+                "lan": self.cli("--json", "--profile", path, "check", "lan"),  # DisableTCPBcast stays 1
+                "show": self.cli("--json", "--profile", path, "show")}
+        for name, run in runs.items():
+            self.assertEqual((run.code, run.doc["exit_code"]), (0, 0), f"{name}: {run}")
+        self.assertEqual([detected(runs[n].doc) for n in ("fresh", "vsat", "lan")], [False, True, True])
+        self.assertEqual(runs["lan"].doc["steps"][5]["data"], "1")
+        written = set()
+        for run in runs.values():
+            written |= set(run.doc)
+            for entry in run.doc.get("steps", []) + run.doc.get("values", []):
+                written |= set(entry)
+        self.assertEqual(used - written, set(), "the guide reads fields the program does not write")
+        self.assertEqual({f for f in written if f"`{f}`" not in guide}, set(), "fields the guide does not list")
 
 if __name__ == "__main__":
     unittest.main()
