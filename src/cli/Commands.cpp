@@ -196,12 +196,11 @@ CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& co
         result.exitCode = kExitProfileMissing;
         return result;
     }
-    // An apply runs to its last step once it has begun: Ctrl+C or a closed
-    // console waits for it. A check writes nothing and needs no turn.
+    // A check writes nothing and needs no turn. The hold goes after the lock,
+    // so that it is released last.
     std::unique_ptr<InterruptionHold> hold;
     ApplyLockResult lock;
     if (write) {
-        hold = computer.HoldInterruptions();
         lock = TakeTurn(computer, waiting);
         if (lock.outcome == LockOutcome::Busy) {
             result.error = L"another Hostwend is applying settings on this computer and did not finish within "
@@ -214,6 +213,9 @@ CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& co
             result.exitCode = kExitLockUnusable;
             return result;
         }
+        // Its turn come, an apply runs to its last step: Ctrl+C or a closed
+        // console waits for it. While it waits its turn, either ends it.
+        hold = computer.HoldInterruptions();
     }
 
     std::wstring addressAsWritten;
