@@ -224,8 +224,8 @@ CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& co
         !ReadUsable(files, state, kPortKey, profileName, result.port, portAsWritten, result))
         return result;
     // Both values are read and will be applied; a warning refuses nothing.
-    for (std::wstring warning : {ProfileValueWarning(result.type->addressKey, *result.address),
-                                 ProfileValueWarning(kPortKey, *result.port)})
+    for (std::wstring warning : {ProfileValueWarning(result.type->addressKey, *result.address, profileName),
+                                 ProfileValueWarning(kPortKey, *result.port, profileName)})
         if (!warning.empty())
             result.warnings.push_back(std::move(warning));
     result.started = true;

@@ -68,15 +68,17 @@ bool IsAddressOrHostName(std::wstring_view text)
 
 } // namespace
 
-std::wstring ProfileValueWarning(std::wstring_view key, std::wstring_view value)
+std::wstring ProfileValueWarning(std::wstring_view key, std::wstring_view value, std::wstring_view profileName)
 {
     if (key == kPortKey) {
         if (!IsNumberIn(value, 1, 65535))
-            return std::wstring(key) + L" in HWD.ini is not a port number from 1 to 65535: " + std::wstring(value);
+            return std::wstring(key) + L" in " + std::wstring(profileName) +
+                   L" is not a port number from 1 to 65535: " + std::wstring(value);
         return {};
     }
     if (!IsAddressOrHostName(value))
-        return std::wstring(key) + L" in HWD.ini is neither an IPv4 address nor a host name: " + std::wstring(value);
+        return std::wstring(key) + L" in " + std::wstring(profileName) +
+               L" is neither an IPv4 address nor a host name: " + std::wstring(value);
     return {};
 }
 

@@ -197,13 +197,17 @@ TEST(CliCommands, RefusesBeforeWritingWhatCannotBeDoneWhole)
     }
 }
 
-TEST(CliCommands, ARefusalNamesTheProfileFileItCameFrom)
+TEST(CliCommands, ARefusalOrWarningNamesTheProfileFileItCameFrom)
 {
     Machine machine;
-    machine.SetProfileEntry("SETUP", "VPNAddress", "");
     ProfileState state;
-    const CommandResult result =
-        RunCommand(machine, machine, machine, state, Parse({L"--profile", kProfile, L"apply", L"vpn"}), kProfile);
+    const Arguments named = Parse({L"--profile", kProfile, L"apply", L"vpn"});
+    machine.SetProfileEntry("SETUP", "BcastUDPPort", "0");
+    const CommandResult warned = RunCommand(machine, machine, machine, state, named, kProfile);
+    EXPECT_EQ(warned.warnings,
+              std::vector<std::wstring>{L"BcastUDPPort in C:\\Sites\\branch.ini is not a port number from 1 to 65535: 0"});
+    machine.SetProfileEntry("SETUP", "VPNAddress", "");
+    const CommandResult result = RunCommand(machine, machine, machine, state, named, kProfile);
     EXPECT_EQ(result.exitCode, kExitProfileValueRefused);
     EXPECT_EQ(result.error, L"VPNAddress missing in C:\\Sites\\branch.ini; nothing was written");
 }
