@@ -181,7 +181,7 @@ std::wstring_view UsageText()
            L"          nothing written\r\n"
            L"  5       check or apply without administrator rights; nothing written\r\n"
            L"  6       the apply lock cannot be used (see the message); nothing written\r\n"
-           L"  9       check --reach: apply would succeed, but the server did not answer\r\n"
+           L"  9       check --reach: apply would succeed, but the server cannot be reached\r\n"
            L"          (name not resolved, refused, timed out, network unreachable)\r\n"
            L"  21-28   step 1 to 8 failed (apply stopped there; check: would fail there)\r\n"
            L"  87      usage error; nothing read or written\r\n";

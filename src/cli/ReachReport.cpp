@@ -33,7 +33,7 @@ std::wstring ReachRefusal(const ReachResult& reach)
 {
     std::wstring text = L"the server ";
     text += reach.address;
-    text += L" does not answer from this computer: ";
+    text += L" cannot be reached from this computer: ";
     text += ReachFailureText(reach.failure);
     text += Attempt(reach);
     return text;

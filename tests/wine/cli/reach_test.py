@@ -152,7 +152,7 @@ class ReachTest(unittest.TestCase):
         text = self.cli("check", "vpn", "--reach")
         self.assertEqual(text.code, 9, text)
         self.assertIn(f"Reach:   not reachable: refused at {NOTHING}, TCP port 7777", text.stdout.decode("utf-8"))
-        self.assertIn(f"the server {NOTHING} does not answer from this computer: refused", text.stderr)
+        self.assertIn(f"the server {NOTHING} cannot be reached from this computer: refused", text.stderr)
         self.assertIn("(Windows error 10061)", text.stderr)
         self.assertEqual(cli_test.reg(cli_test.SNAPSHOT)[0], self.before, "check --reach changed the registry")
 
