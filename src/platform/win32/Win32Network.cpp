@@ -56,14 +56,16 @@ Resolution ResolveNow(const std::wstring& name)
 {
     Resolution resolution;
     WinsockSession session;
-    if ((resolution.error = session.Error()) != 0)
+    resolution.error = session.Error();
+    if (resolution.error != 0)
         return resolution;
     ADDRINFOW hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     ADDRINFOW* found = nullptr;
-    if ((resolution.error = static_cast<std::uint32_t>(GetAddrInfoW(name.c_str(), nullptr, &hints, &found))) != 0)
+    resolution.error = static_cast<std::uint32_t>(GetAddrInfoW(name.c_str(), nullptr, &hints, &found));
+    if (resolution.error != 0)
         return resolution;
     const UniqueAddresses owned(found);
     for (const ADDRINFOW* address = found; address; address = address->ai_next) {
@@ -89,7 +91,11 @@ DWORD WINAPI ResolveOnThread(void* parameter)
 {
     const std::unique_ptr<std::shared_ptr<PendingResolution>> pending(
         static_cast<std::shared_ptr<PendingResolution>*>(parameter));
-    (*pending)->result = ResolveNow((*pending)->name);
+    try {
+        (*pending)->result = ResolveNow((*pending)->name);
+    } catch (...) {
+        (*pending)->result = {WSA_NOT_ENOUGH_MEMORY, {}};  // nothing else throws here
+    }
     SetEvent((*pending)->done.get());
     return 0;
 }
@@ -111,7 +117,7 @@ std::uint32_t Win32Network::Resolve(std::wstring_view name, std::uint32_t millis
     const UniqueKernelHandle thread(CreateThread(nullptr, 0, ResolveOnThread, forThread.get(), 0, nullptr));
     if (!thread)
         return GetLastError();
-    forThread.release();  // the thread's own now
+    static_cast<void>(forThread.release());  // the thread's own now
     if (WaitForSingleObject(pending->done.get(), milliseconds) != WAIT_OBJECT_0)
         return kWsaTimedOut;
     addresses = std::move(pending->result.addresses);
