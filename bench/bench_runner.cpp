@@ -463,7 +463,8 @@ public:
             listen(listener_, SOMAXCONN) != 0) {
             const int error = WSAGetLastError();
             Close();
-            throw std::runtime_error("cannot listen on " + Narrow(address) + ":7777 (error " + std::to_string(error) + ")");
+            throw std::runtime_error("cannot listen on " + Narrow(address) + ":7777 (error " +
+                                     std::to_string(error) + ")");
         }
         // Not for the programs started meanwhile.
         SetHandleInformation(reinterpret_cast<HANDLE>(listener_), HANDLE_FLAG_INHERIT, 0);
