@@ -38,7 +38,7 @@ private:
 struct SocketTraits {
     using Handle = SOCKET;
     static Handle Invalid() { return INVALID_SOCKET; }
-    static void Close(Handle socket) { closesocket(socket); }
+    static void Close(Handle handle) { closesocket(handle); }
 };
 using UniqueSocket = UniqueHandle<SocketTraits>;
 
@@ -143,23 +143,23 @@ std::uint32_t Win32Network::ConnectAndClose(const ResolvedAddress& address, std:
         return static_cast<std::uint32_t>(error);
     const UniqueAddresses target(found);
 
-    const UniqueSocket socket(::socket(found->ai_family, found->ai_socktype, found->ai_protocol));
-    if (!socket)
+    const UniqueSocket connection(socket(found->ai_family, found->ai_socktype, found->ai_protocol));
+    if (!connection)
         return LastSocketError();
     u_long nonBlocking = 1;
-    if (ioctlsocket(socket.get(), FIONBIO, &nonBlocking) != 0)
+    if (ioctlsocket(connection.get(), FIONBIO, &nonBlocking) != 0)
         return LastSocketError();
-    if (connect(socket.get(), found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0)
+    if (connect(connection.get(), found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0)
         return 0;
     if (const std::uint32_t error = LastSocketError(); error != WSAEWOULDBLOCK)
         return error;
 
     fd_set connected;
     FD_ZERO(&connected);
-    FD_SET(socket.get(), &connected);
+    FD_SET(connection.get(), &connected);
     fd_set failed;
     FD_ZERO(&failed);
-    FD_SET(socket.get(), &failed);
+    FD_SET(connection.get(), &failed);
     timeval wait{static_cast<long>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000};
     const int ready = select(0, nullptr, &connected, &failed, &wait);
     if (ready == SOCKET_ERROR)
@@ -168,12 +168,12 @@ std::uint32_t Win32Network::ConnectAndClose(const ResolvedAddress& address, std:
         return kWsaTimedOut;
     int error = 0;
     int size = sizeof(error);
-    if (getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+    if (getsockopt(connection.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
         return LastSocketError();
     if (error != 0)
         return static_cast<std::uint32_t>(error);
     // A failure that names no cause: not connected all the same.
-    return FD_ISSET(socket.get(), &failed) ? static_cast<std::uint32_t>(WSAENOTCONN) : 0;
+    return FD_ISSET(connection.get(), &failed) ? static_cast<std::uint32_t>(WSAENOTCONN) : 0;
 }
 
 std::uint64_t Win32Network::Milliseconds()
