@@ -3,8 +3,8 @@
 // TARN client's registry values and an HWD.ini beside the program.
 //
 //   bench_runner.exe --hostwend EXE --floor EXE --out TABLE.md [--samples FILE.csv]
-//                    [--cli EXE] [--floor-console EXE] [--runs N] [--warmup N] [--apply-runs N]
-//                    [--reg-runs N] [--floor-class NAME]
+//                    [--cli EXE] [--floor-console EXE] [--reach-listener ADDRESS] [--runs N]
+//                    [--warmup N] [--apply-runs N] [--reg-runs N] [--floor-class NAME]
 //
 // --apply-runs 0 leaves the Apply measurements out. --floor-class names the
 // window class to wait for in the floor program: with Hostwend.Form1 another
@@ -17,11 +17,17 @@
 // real registry; the same 32 registry calls in a bare loop; eight reg.exe add.
 // With --cli, also one hostwend-cli.exe apply vsat, in the reg.exe rounds;
 // with --floor-console too, hostwend-cli.exe show as a whole process against
-// an empty console program.
+// an empty console program. With --reach-listener ADDRESS (a loopback
+// address), hostwend-cli.exe check lan --reach against a listener this program
+// opens on ADDRESS port 7777, beside check lan, both as whole processes.
 // Contenders take turns round by round; warm-up rounds are not recorded.
+#include "platform/win32/Win32Network.h"
 #include "platform/win32/Win32Registry.h"
+#include "reach/ReachServer.h"
 #include "registry/ApplyAddress.h"
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <psapi.h>
 
@@ -329,7 +335,7 @@ double TimeProcesses(const std::vector<std::wstring>& commands, const NulDevice&
 // ---------------------------------------------------------------- report
 
 struct Options {
-    std::wstring hostwend, floor, cli, floorConsole, out, samples, floorClass = L"Hostwend.Floor";
+    std::wstring hostwend, floor, cli, floorConsole, reachListener, out, samples, floorClass = L"Hostwend.Floor";
     int runs = 40, warmup = 3, applyRuns = 201, regRuns = 15;
 };
 
@@ -345,6 +351,7 @@ Options Parse(int argc, wchar_t** argv)
         else if (flag == L"--floor") o.floor = value;
         else if (flag == L"--cli") o.cli = value;
         else if (flag == L"--floor-console") o.floorConsole = value;
+        else if (flag == L"--reach-listener") o.reachListener = value;
         else if (flag == L"--out") o.out = value;
         else if (flag == L"--samples") o.samples = value;
         else if (flag == L"--floor-class") o.floorClass = value;
@@ -424,18 +431,98 @@ double FileKb(const std::wstring& path)
 // temporary folder while the run lasts, so that it writes what its round writes.
 class CliProfile {
 public:
-    CliProfile(const std::string& name, const std::string& address, const std::string& port)
+    CliProfile(const std::string& name, const std::string& address, const std::string& port,
+               const std::string& addressKey = "VsatAddress")
     {
         wchar_t temp[MAX_PATH] = {};
         if (!GetTempPathW(MAX_PATH, temp))
             Fail("cannot find the temporary folder");
         path = temp + std::wstring(name.begin(), name.end());
-        WriteText(path, "[SETUP]\r\nVsatAddress=" + address + "\r\nBcastUDPPort=" + port + "\r\n");
+        WriteText(path, "[SETUP]\r\n" + addressKey + "=" + address + "\r\nBcastUDPPort=" + port + "\r\n");
     }
     CliProfile(const CliProfile&) = delete;
     CliProfile& operator=(const CliProfile&) = delete;
     ~CliProfile() { DeleteFileW(path.c_str()); }
     std::wstring path;
+};
+
+// A TCP listener on a loopback address, port 7777, for check --reach to reach.
+// Connections are accepted and closed between the timed processes, so the
+// queue never fills.
+class LoopbackListener {
+public:
+    explicit LoopbackListener(const std::wstring& address)
+    {
+        WSADATA data{};
+        if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+            throw std::runtime_error("WSAStartup failed");
+        sockaddr_in where{};
+        where.sin_family = AF_INET;
+        where.sin_port = htons(7777);
+        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (listener_ == INVALID_SOCKET || InetPtonW(AF_INET, address.c_str(), &where.sin_addr) != 1 ||
+            bind(listener_, reinterpret_cast<const sockaddr*>(&where), sizeof(where)) != 0 ||
+            listen(listener_, SOMAXCONN) != 0) {
+            const int error = WSAGetLastError();
+            Close();
+            throw std::runtime_error("cannot listen on " + Narrow(address) + ":7777 (error " +
+                                     std::to_string(error) + ")");
+        }
+        // Not for the programs started meanwhile.
+        SetHandleInformation(reinterpret_cast<HANDLE>(listener_), HANDLE_FLAG_INHERIT, 0);
+    }
+    LoopbackListener(const LoopbackListener&) = delete;
+    LoopbackListener& operator=(const LoopbackListener&) = delete;
+    ~LoopbackListener() { Close(); }
+
+    // The floor of a probe: one connection opened and closed, the address
+    // worked out before the clock starts.
+    double TimeBareConnect() const
+    {
+        sockaddr_in where{};
+        int size = sizeof(where);
+        if (getsockname(listener_, reinterpret_cast<sockaddr*>(&where), &size) != 0)
+            throw std::runtime_error("getsockname failed");
+        const double start = Milliseconds();
+        const SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        const bool connected =
+            connection != INVALID_SOCKET && connect(connection, reinterpret_cast<const sockaddr*>(&where), size) == 0;
+        if (connection != INVALID_SOCKET)
+            closesocket(connection);
+        const double elapsed = Milliseconds() - start;
+        if (!connected)
+            throw std::runtime_error("the bare connection to the listener failed");
+        return elapsed;
+    }
+
+    // Accepts and closes what has arrived; returns how many.
+    int Drain()
+    {
+        int accepted = 0;
+        for (;;) {
+            fd_set waiting;
+            FD_ZERO(&waiting);
+            FD_SET(listener_, &waiting);
+            timeval now{0, 0};
+            if (select(0, &waiting, nullptr, nullptr, &now) != 1)
+                return accepted;
+            const SOCKET connection = accept(listener_, nullptr, nullptr);
+            if (connection == INVALID_SOCKET)
+                return accepted;
+            closesocket(connection);
+            ++accepted;
+        }
+    }
+
+private:
+    void Close()
+    {
+        if (listener_ != INVALID_SOCKET)
+            closesocket(listener_);
+        listener_ = INVALID_SOCKET;
+        WSACleanup();
+    }
+    SOCKET listener_ = INVALID_SOCKET;
 };
 
 int Run(const Options& o)
@@ -472,6 +559,57 @@ int Run(const Options& o)
         keep(record, "console.floor", floorMs);
         std::fprintf(stderr, "console %2d%s: hostwend-cli show %7.1f ms, floor %7.1f ms\n", round,
                      record ? "" : " (warm-up)", showMs, floorMs);
+    }
+
+    // check lan and check lan --reach against a listener on this computer, in
+    // turns, the order swapped each round: what the probe adds to a whole run.
+    if (!o.cli.empty() && !o.reachListener.empty()) {
+        const std::string address(o.reachListener.begin(), o.reachListener.end());
+        const CliProfile reachProfile("hostwend-bench-reach.ini", address, "7777", "LanAddress");
+        const std::wstring check = L"\"" + o.cli + L"\" --profile \"" + reachProfile.path + L"\" check lan";
+        LoopbackListener listener(o.reachListener);
+        for (int round = 0; round < o.warmup + o.runs; ++round) {
+            bool record = round >= o.warmup;
+            double checkMs = 0, reachMs = 0;
+            for (int turn = 0; turn < 2; ++turn) {
+                if ((turn == 0) == (round % 2 == 0)) {
+                    checkMs = TimeProcesses({check}, nul);
+                } else {
+                    reachMs = TimeProcesses({check + L" --reach"}, nul);
+                    if (listener.Drain() != 1)
+                        throw std::runtime_error("check --reach did not connect to the listener exactly once");
+                }
+            }
+            keep(record, "check.plain", checkMs);
+            keep(record, "check.reach", reachMs);
+            keep(record, "check.added", reachMs - checkMs);
+            std::fprintf(stderr, "check %2d%s: check lan %7.1f ms, check lan --reach %7.1f ms\n", round,
+                         record ? "" : " (warm-up)", checkMs, reachMs);
+        }
+        // The probe alone, in this process, against the same listener and in
+        // more rounds than processes allow: ReachServer as the program runs
+        // it, and one bare connection.
+        hostwend::Win32Network network;
+        for (int round = 0; round < o.warmup + 5 * o.runs; ++round) {
+            bool record = round >= o.warmup;
+            double bareMs = 0, probeMs = 0;
+            for (int turn = 0; turn < 2; ++turn) {
+                if ((turn == 0) == (round % 2 == 0)) {
+                    bareMs = listener.TimeBareConnect();
+                } else {
+                    const double start = Milliseconds();
+                    const bool reached = hostwend::ReachServer(network, o.reachListener, 5000).reachable;
+                    probeMs = Milliseconds() - start;
+                    if (!reached)
+                        throw std::runtime_error("ReachServer did not reach the listener");
+                }
+            }
+            if (listener.Drain() != 2)
+                throw std::runtime_error("the probes did not connect to the listener once each");
+            keep(record, "probe.bare", bareMs);
+            keep(record, "probe.own", probeMs);
+            keep(record, "probe.added", probeMs - bareMs);
+        }
     }
 
     // Apply: two addresses in turn, so that every round really changes the
@@ -525,6 +663,23 @@ int Run(const Options& o)
         rows.push_back({"Console start-up", "hostwend-cli.exe show (whole process)", "ms", show,
                         show.median / floorConsole.median, PairedRatio(samples["console.show"], samples["console.floor"]),
                         "≤ 1.1 × floor", 1.1});
+    }
+    if (!o.cli.empty() && !o.reachListener.empty()) {
+        Summary plain = summary("check.plain"), reach = summary("check.reach");
+        rows.push_back({"Check (whole process)", "hostwend-cli.exe check lan (floor)", "ms", plain, 0, 0, "", 0});
+        rows.push_back({"Check (whole process)", "hostwend-cli.exe check lan --reach, loopback listener", "ms", reach,
+                        reach.median / plain.median, PairedRatio(samples["check.reach"], samples["check.plain"]),
+                        "for comparison", 0});
+        rows.push_back({"Check (whole process)", "--reach added (difference, paired)", "ms", summary("check.added"), 0,
+                        0, "for comparison", 0});
+        Summary bareProbe = summary("probe.bare"), ownProbe = summary("probe.own");
+        rows.push_back({"Reach probe (in process)", "socket, connect, closesocket on loopback (floor)", "ms", bareProbe,
+                        0, 0, "", 0});
+        rows.push_back({"Reach probe (in process)", "ReachServer through Win32Network (the program's code path)", "ms",
+                        ownProbe, ownProbe.median / bareProbe.median,
+                        PairedRatio(samples["probe.own"], samples["probe.bare"]), "for comparison", 0});
+        rows.push_back({"Reach probe (in process)", "ReachServer added (difference, paired)", "ms",
+                        summary("probe.added"), 0, 0, "≤ 5 ms", 5});
     }
     Summary bare = summary("apply.bare"), own = summary("apply.own"), reg = summary("apply.regexe"),
             cli = summary("apply.cli");

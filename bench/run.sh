@@ -45,7 +45,7 @@ niceness=$("${priority[@]}" nice 2>/dev/null)
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 timeout 1800 "${priority[@]}" scripts/wine-session.sh wine build/windows-x64/bench/bench_runner.exe \
   --hostwend 'C:\Bench\hostwend.exe' --floor 'C:\Bench\floor_window.exe' --cli 'C:\Bench\hostwend-cli.exe' \
-  --floor-console 'C:\Bench\floor_console.exe' \
+  --floor-console 'C:\Bench\floor_console.exe' --reach-listener 127.0.0.77 \
   --out "$(winepath -w "$table" 2>/dev/null)" --samples "$(winepath -w "$samples" 2>/dev/null)" \
   "${runner_args[@]}"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)

@@ -1,5 +1,7 @@
 #include "cli/Arguments.h"
 
+#include "reach/ReachServer.h"
+
 namespace hostwend::cli {
 namespace {
 
@@ -19,6 +21,19 @@ const ConnectionType* TypeNamed(std::wstring_view name)
         if (type.name == lower)
             return &type;
     return nullptr;
+}
+
+// Whole seconds within the probe's limits, in plain digits.
+std::optional<std::uint32_t> ReachSeconds(std::wstring_view text)
+{
+    if (text.empty() || text.size() > 2 || text.find_first_not_of(L"0123456789") != std::wstring_view::npos)
+        return std::nullopt;
+    std::uint32_t seconds = 0;
+    for (wchar_t digit : text)
+        seconds = seconds * 10 + static_cast<std::uint32_t>(digit - L'0');
+    if (seconds < kReachLeastSeconds || seconds > kReachMostSeconds)
+        return std::nullopt;
+    return seconds;
 }
 
 } // namespace
@@ -78,6 +93,22 @@ Arguments ParseArguments(const std::vector<std::wstring>& arguments)
             else if (path.find_first_of(L"*?") != std::wstring::npos)
                 refuse(L"the --profile path names more than one file: " + path);
             parsed.profilePath = path;
+        } else if (option == L"--reach") {
+            parsed.reach = true;
+        } else if (option == L"--timeout" || option.starts_with(L"--timeout=")) {
+            const bool joined = option != L"--timeout";
+            if (!joined && i + 1 == arguments.size()) {
+                refuse(L"--timeout needs a number of seconds from 1 to 60");
+                continue;
+            }
+            const std::wstring_view value =
+                joined ? argument.substr(std::wstring_view(L"--timeout=").size()) : std::wstring_view(arguments[++i]);
+            const std::optional<std::uint32_t> seconds = ReachSeconds(value);
+            if (parsed.timeoutSeconds)
+                refuse(L"--timeout is given twice");
+            else if (!seconds)
+                refuse(L"--timeout needs a number of seconds from 1 to 60, not " + std::wstring(value));
+            parsed.timeoutSeconds = seconds.value_or(kReachDefaultSeconds);
         } else if (argument.starts_with(L"-") || argument.starts_with(L"/")) {
             refuse(L"unknown option: " + std::wstring(argument));
         } else {
@@ -107,6 +138,11 @@ Arguments ParseArguments(const std::vector<std::wstring>& arguments)
     } else {
         refuse(L"unknown command: " + std::wstring(words[0]));
     }
+    // Only check may send anything to the network, and only when asked to.
+    if ((parsed.reach || parsed.timeoutSeconds) && parsed.command != CommandName::Check)
+        refuse(L"--reach and --timeout go with check only");
+    else if (parsed.timeoutSeconds && !parsed.reach)
+        refuse(L"--timeout goes with --reach");
     return parsed;
 }
 
@@ -121,6 +157,11 @@ std::wstring_view UsageText()
            L"  show          the eight client values as they are now, and which\r\n"
            L"                connection type of the profile they point at\r\n"
            L"  check TYPE    what apply TYPE would do, step by step; writes nothing\r\n"
+           L"  check TYPE --reach [--timeout SECONDS]\r\n"
+           L"                then, if apply would succeed, also whether TYPE's server\r\n"
+           L"                answers from this computer on TCP port 7777: connects and\r\n"
+           L"                closes at once, sending nothing; waits at most SECONDS\r\n"
+           L"                (1 to 60, default 5)\r\n"
            L"  apply TYPE    writes the address and port of TYPE, as the window's Apply\r\n"
            L"TYPE is lan, vpn, vsat or others; commands, types and options in any\r\n"
            L"letter case.\r\n"
@@ -144,6 +185,8 @@ std::wstring_view UsageText()
            L"          nothing written\r\n"
            L"  5       check or apply without administrator rights; nothing written\r\n"
            L"  6       the apply lock cannot be used (see the message); nothing written\r\n"
+           L"  9       check --reach: apply would succeed, but the server cannot be reached\r\n"
+           L"          (name not resolved, refused, timed out, network unreachable)\r\n"
            L"  21-28   step 1 to 8 failed (apply stopped there; check: would fail there)\r\n"
            L"  87      usage error; nothing read or written\r\n";
 }

@@ -2,6 +2,8 @@
 
 #include "profile/ConnectionType.h"
 
+#include <cstdint>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +20,8 @@ struct Arguments {
     const ConnectionType* type = nullptr;  // check and apply
     bool json = false;
     std::optional<std::wstring> profilePath;
+    bool reach = false;                           // check: also connect to the server
+    std::optional<std::uint32_t> timeoutSeconds;  // how long --reach may take
     std::wstring usageError;  // not empty: nothing runs
 };
 

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "cli/ExitCodes.h"
+#include "cli/ReachReport.h"
 #include "cli/StepErrors.h"
 #include "profile/ProfileValueCheck.h"
 #include "profile/ProfileValueWarning.h"
@@ -276,10 +277,24 @@ CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& co
     return result;
 }
 
+// Asks the network only once the check has passed: any other outcome is the
+// one to act on, and keeps its exit code.
+void ReachAfterCheck(Network& network, std::uint32_t seconds, CommandResult& result)
+{
+    result.reachAsked = true;
+    if (result.exitCode != kExitDone)
+        return;
+    result.reach = ReachServer(network, *result.address, seconds * 1000);
+    if (!result.reach->reachable) {
+        result.exitCode = kExitServerUnreachable;
+        result.error = ReachRefusal(*result.reach);
+    }
+}
+
 } // namespace
 
-CommandResult RunCommand(Registry& registry, ProfileFiles& files, Computer& computer, ProfileState& state,
-                         const Arguments& arguments, const std::wstring& profilePath,
+CommandResult RunCommand(Registry& registry, ProfileFiles& files, Computer& computer, Network& network,
+                         ProfileState& state, const Arguments& arguments, const std::wstring& profilePath,
                          const std::function<void()>& waiting) noexcept
 {
     CommandResult result;
@@ -295,7 +310,10 @@ CommandResult RunCommand(Registry& registry, ProfileFiles& files, Computer& comp
         // beside the program keeps the name operators know.
         const std::wstring_view profileName = arguments.profilePath ? std::wstring_view(profilePath)
                                                                     : kProfileFileName;
-        return CheckOrApply(registry, files, computer, state, profileName, waiting, std::move(result));
+        result = CheckOrApply(registry, files, computer, state, profileName, waiting, std::move(result));
+        if (arguments.reach)
+            ReachAfterCheck(network, arguments.timeoutSeconds.value_or(kReachDefaultSeconds), result);
+        return result;
     } catch (...) {
         // Out of memory or a fault of our own: say so, never a code that
         // tells a deployment tool something else happened.

@@ -2,9 +2,11 @@
 
 #include "cli/Arguments.h"
 #include "platform/Computer.h"
+#include "platform/Network.h"
 #include "platform/ProfileFiles.h"
 #include "platform/Registry.h"
 #include "profile/ProfileState.h"
+#include "reach/ReachServer.h"
 #include "registry/ApplySteps.h"
 #include "registry/ReadRegValue.h"
 
@@ -53,6 +55,8 @@ struct CommandResult {
     std::optional<std::wstring> heldAddress;
     std::wstring pointsAt;
     std::wstring report;  // what the window would report, after a full apply
+    bool reachAsked = false;           // check --reach
+    std::optional<ReachResult> reach;  // set once the check passed and the server was tried
     std::wstring error;   // why the exit code is not 0
     std::vector<std::wstring> otherErrors;  // check: every other failed step, one line each
     int exitCode = 0;
@@ -62,12 +66,13 @@ struct CommandResult {
 inline constexpr std::wstring_view kInternalError = L"internal error; some values may already be written: run show";
 
 // Runs a parsed command (no usage error, no help) with the profile file at
-// profilePath. Writes nothing but what apply writes, and shows nothing itself:
-// the caller reports once the apply lock is released. waiting is called once
-// when an apply finds another one running, before it waits for its turn. An
-// exception from anywhere ends as kExitInternalError.
+// profilePath. Writes nothing but what apply writes, sends nothing but what
+// check --reach sends, and shows nothing itself: the caller reports once the
+// apply lock is released. waiting is called once when an apply finds another
+// one running, before it waits for its turn. An exception from anywhere ends
+// as kExitInternalError.
 [[nodiscard]] CommandResult RunCommand(Registry& registry, ProfileFiles& files, Computer& computer,
-                                       ProfileState& state, const Arguments& arguments,
+                                       Network& network, ProfileState& state, const Arguments& arguments,
                                        const std::wstring& profilePath,
                                        const std::function<void()>& waiting = {}) noexcept;
 

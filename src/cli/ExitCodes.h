@@ -14,6 +14,7 @@ inline constexpr int kExitProfileValueRefused = 3;
 inline constexpr int kExitApplyBusy = 4;
 inline constexpr int kExitNotElevated = 5;
 inline constexpr int kExitLockUnusable = 6;
+inline constexpr int kExitServerUnreachable = 9;  // check --reach: the check passed, the server did not answer
 inline constexpr int kExitFirstStepFailed = 21;  // 21 to 28: step 1 to 8
 inline constexpr int kExitUsage = 87;            // ERROR_INVALID_PARAMETER, as Windows tools use it
 

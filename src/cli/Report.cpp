@@ -1,5 +1,6 @@
 #include "cli/Report.h"
 
+#include "cli/ReachReport.h"
 #include "registry/RegeditPath.h"
 #include "registry/UpdateRegValue.h"
 
@@ -201,7 +202,7 @@ std::wstring TextFooter(const CommandResult& result)
             text += L" (" + *result.heldAddress + L")";
         return text + std::wstring(kNewLine);
     }
-    return result.report.empty() ? std::wstring() : result.report + std::wstring(kNewLine);
+    return (result.report.empty() ? std::wstring() : result.report + std::wstring(kNewLine)) + ReachTextLine(result);
 }
 
 std::wstring TextDiagnostics(const CommandResult& result)
@@ -244,6 +245,7 @@ std::wstring JsonDocument(const CommandResult& result)
     json += L"]";
     if (!show)
         json += L", \"report\": " + JsonOrNull(Unless(result.report.empty(), result.report));
+    json += ReachJsonMember(result);
     json += L", \"error\": " + JsonOrNull(Unless(result.error.empty(), result.error)) +
             L", \"exit_code\": " + std::to_wstring(result.exitCode) + L"}\r\n";
     return json;

@@ -5,6 +5,7 @@
 #include "cli/win32/Console.h"
 #include "platform/win32/DllSearch.h"
 #include "platform/win32/Win32Computer.h"
+#include "platform/win32/Win32Network.h"
 #include "platform/win32/Win32ProfileFiles.h"
 #include "platform/win32/Win32Registry.h"
 
@@ -76,13 +77,14 @@ int wmain(int argc, wchar_t** argv)
     Win32Registry registry;
     Win32ProfileFiles files;
     Win32Computer computer;
+    Win32Network network;
     ProfileState state;
     const std::wstring profilePath = arguments.profilePath
                                          ? FullPath(*arguments.profilePath)
                                          : files.ProgramDirectory() + std::wstring(kProfileFileSuffix);
     // The one line written before the end: said at once, while this apply
     // waits and holds nothing.
-    const CommandResult result = RunCommand(registry, files, computer, state, arguments, profilePath,
+    const CommandResult result = RunCommand(registry, files, computer, network, state, arguments, profilePath,
                                             [] { Write(STD_ERROR_HANDLE, TextWaiting()); });
 
     // Written only now, with the apply lock released and every step done: a

@@ -1,3 +1,4 @@
+#include "FakeNetwork.h"
 #include "FakePlatform.h"
 #include "TarnClient.h"
 #include "cli/Arguments.h"
@@ -12,6 +13,7 @@
 namespace hostwend::cli {
 namespace {
 
+using hostwend::testing::FakeNetwork;
 using hostwend::testing::FakePlatform;
 using hostwend::testing::kTarnValues;
 
@@ -48,7 +50,7 @@ struct Machine : FakePlatform {
         const Arguments arguments = Parse(words);
         EXPECT_TRUE(arguments.usageError.empty()) << arguments.usageError.c_str();
         ProfileState state;
-        return RunCommand(*this, *this, *this, state, arguments, kProfile, waiting);
+        return RunCommand(*this, *this, *this, network, state, arguments, kProfile, waiting);
     }
     std::size_t Writes() const
     {
@@ -58,6 +60,7 @@ struct Machine : FakePlatform {
         return writes;
     }
     int writesWithoutLock = 0;
+    FakeNetwork network;
 };
 
 TEST(CliArguments, ParsesCommandsTypesAndOptionsOrRefusesThem)
@@ -203,11 +206,11 @@ TEST(CliCommands, ARefusalOrWarningNamesTheProfileFileItCameFrom)
     ProfileState state;
     const Arguments named = Parse({L"--profile", kProfile, L"apply", L"vpn"});
     machine.SetProfileEntry("SETUP", "BcastUDPPort", "0");
-    const CommandResult warned = RunCommand(machine, machine, machine, state, named, kProfile);
+    const CommandResult warned = RunCommand(machine, machine, machine, machine.network, state, named, kProfile);
     EXPECT_EQ(warned.warnings,
               std::vector<std::wstring>{L"BcastUDPPort in C:\\Sites\\branch.ini is not a port number from 1 to 65535: 0"});
     machine.SetProfileEntry("SETUP", "VPNAddress", "");
-    const CommandResult result = RunCommand(machine, machine, machine, state, named, kProfile);
+    const CommandResult result = RunCommand(machine, machine, machine, machine.network, state, named, kProfile);
     EXPECT_EQ(result.exitCode, kExitProfileValueRefused);
     EXPECT_EQ(result.error, L"VPNAddress missing in C:\\Sites\\branch.ini; nothing was written");
 }
@@ -394,6 +397,84 @@ TEST(CliCommands, AnApplyThatMustWaitSaysSoOnceBeforeItWaits)
         EXPECT_EQ(result.exitCode, c.exitCode);
         EXPECT_EQ(machine.lockWaits, c.waits);
         EXPECT_EQ(told, c.toldAfterWaits);
+    }
+}
+
+TEST(CliArguments, ReachAndItsTimeLimitGoWithCheckOnly)
+{
+    const struct {
+        std::vector<std::wstring> words;
+        std::wstring error;  // "": parsed
+        std::optional<std::uint32_t> timeout = std::nullopt;
+    } cases[] = {
+        {{L"check", L"lan", L"--reach"}, L""},
+        {{L"--reach", L"--timeout", L"60", L"check", L"vpn"}, L"", 60},
+        {{L"check", L"lan", L"--Timeout=1", L"--REACH"}, L"", 1},
+        {{L"check", L"lan", L"--reach", L"--timeout", L"0"},
+         L"--timeout needs a number of seconds from 1 to 60, not 0"},
+        {{L"check", L"lan", L"--reach", L"--timeout", L"61"},
+         L"--timeout needs a number of seconds from 1 to 60, not 61"},
+        {{L"check", L"lan", L"--reach", L"--timeout=5s"}, L"--timeout needs a number of seconds from 1 to 60, not 5s"},
+        {{L"check", L"lan", L"--reach", L"--timeout"}, L"--timeout needs a number of seconds from 1 to 60"},
+        {{L"check", L"lan", L"--reach", L"--timeout", L"5", L"--timeout=6"}, L"--timeout is given twice"},
+        {{L"check", L"lan", L"--timeout", L"5"}, L"--timeout goes with --reach"},
+        {{L"show", L"--reach"}, L"--reach and --timeout go with check only"},
+        {{L"apply", L"lan", L"--timeout", L"5"}, L"--reach and --timeout go with check only"},
+    };
+    for (const auto& c : cases) {
+        const Arguments parsed = Parse(c.words);
+        EXPECT_EQ(parsed.usageError, c.error) << c.words.back().c_str();
+        if (c.error.empty()) {
+            EXPECT_TRUE(parsed.reach);
+            EXPECT_EQ(parsed.timeoutSeconds, c.timeout);
+        }
+    }
+    EXPECT_FALSE(Parse({L"check", L"lan"}).reach);
+}
+
+// A check that would fail keeps its own exit code and asks the network
+// nothing; 9 only ever takes the place of 0.
+TEST(CliCommands, CheckReachTriesTheServerOnlyOnceTheCheckPasses)
+{
+    const struct {
+        const char* name;
+        std::vector<std::wstring> words;
+        void (*setUp)(Machine&);
+        int exitCode;
+        bool tried;
+        std::uint32_t limit = 5000;  // the time the probe was given
+    } cases[] = {
+        {"server answers", {L"check", L"lan", L"--reach"}, [](Machine&) {}, kExitDone, true},
+        {"server silent to the end", {L"check", L"lan", L"--reach", L"--timeout", L"60"},
+         [](Machine& m) { m.network.answers.clear(); }, kExitServerUnreachable, true, 60000},
+        {"server refuses", {L"check", L"lan", L"--reach"},
+         [](Machine& m) { m.network.answers[L"10.1.2.3"] = {10061, 1}; }, kExitServerUnreachable, true},
+        {"name not found", {L"check", L"others", L"--reach"}, [](Machine&) {}, kExitServerUnreachable, true},
+        {"without --reach", {L"check", L"lan"}, [](Machine& m) { m.network.answers.clear(); }, kExitDone, false},
+        {"step 2 would fail", {L"check", L"lan", L"--reach"},
+         [](Machine& m) { m.SetValue(kTarnValues[1].first, kTarnValues[1].second, kRegBinary, {1}); },
+         StepFailedExitCode(2), false},
+        {"no rights", {L"check", L"lan", L"--reach"}, [](Machine& m) { m.elevated = false; }, kExitNotElevated,
+         false},
+        {"blank address", {L"check", L"lan", L"--reach"},
+         [](Machine& m) { m.SetProfileEntry("SETUP", "LanAddress", ""); }, kExitProfileValueRefused, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine machine;
+        machine.network.names[L"10.1.2.3"] = {{AddressFamily::IPv4, L"10.1.2.3"}};
+        machine.network.answers[L"10.1.2.3"] = {0, 1};
+        c.setUp(machine);
+        const CommandResult result = machine.Run(c.words);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.error.c_str();
+        EXPECT_EQ(machine.Writes(), 0u);
+        EXPECT_EQ(machine.network.resolveWaits,
+                  c.tried ? std::vector<std::uint32_t>{c.limit} : std::vector<std::uint32_t>{});
+        EXPECT_EQ(result.reach.has_value(), c.tried);
+        EXPECT_EQ(result.reachAsked, c.words.size() > 2);  // all but the plain check give --reach
+        if (c.exitCode == kExitServerUnreachable) {
+            EXPECT_EQ(result.error.find(L"the server "), 0u) << result.error.c_str();
+        }
     }
 }
 
