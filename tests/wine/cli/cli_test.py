@@ -572,6 +572,11 @@ class CliTest(unittest.TestCase):
             written |= set(run.doc)
             for entry in run.doc.get("steps", []) + run.doc.get("values", []):
                 written |= set(entry)
+        # The reach object, from a loopback address where nothing listens.
+        refused = self.profile("guide-reach.ini", "LanAddress=127.0.0.3\r\nBcastUDPPort=7777\r\n")
+        reach = self.cli("--json", "--profile", refused, "check", "lan", "--reach", "--timeout", "1")
+        self.assertEqual(reach.code, 9, reach)
+        written |= set(reach.doc) | set(reach.doc["reach"])
         self.assertEqual(used - written, set(), "the guide reads fields the program does not write")
         self.assertEqual({f for f in written if f"`{f}`" not in guide}, set(), "fields the guide does not list")
 

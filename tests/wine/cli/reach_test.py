@@ -196,7 +196,7 @@ class ReachTest(unittest.TestCase):
                 run = self.cli("--json", *args)
                 self.assertEqual((run.code, run.stdout), (87, b""), run)
                 self.assertIn(f"hostwend-cli: {message}", run.stderr)
-                self.assertIn("Usage: hostwend-cli", run.stderr)
+                self.assertIn("see hostwend-cli --help", run.stderr)
         self.assertNothingArrived("usage errors")
         self.assertEqual(cli_test.reg(cli_test.SNAPSHOT)[0], self.before, "a usage error changed the registry")
 
