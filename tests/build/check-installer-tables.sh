@@ -61,10 +61,29 @@ table InstallExecuteSequence | cut -f1 | grep -qx RemoveExistingProducts || fail
 table Shortcut | cut -f1-5 | grep -qxF "StartMenuShortcut	ProgramMenuFolder	Hostwend	Program	[#hostwend.exe]" ||
   fail "no Start-menu shortcut to hostwend.exe"
 
-# The programs' version resources, written by hand, say the package's version.
+# One version everywhere: each program's version resource (its numbers and its
+# FileVersion and ProductVersion texts) and manifest say the package's version.
+fixed_versions() {  # the resource's FILEVERSION and PRODUCTVERSION numbers
+  python3 - "$1" <<'EOF'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(struct.pack("<II", 0xFEEF04BD, 0x00010000))
+if at < 0:
+    sys.exit("no version resource")
+ms, ls, product_ms, product_ls = struct.unpack_from("<4I", data, at + 8)
+print(*(f"{a >> 16}.{a & 0xFFFF}.{b >> 16}.{b & 0xFFFF}" for a, b in ((ms, ls), (product_ms, product_ls))))
+EOF
+}
 for exe in "$program" "$console_program"; do
-  file_version=$(strings -el "$exe" | grep -A1 -x FileVersion | tail -n 1)
-  [ "$file_version" = "$version.0" ] || fail "$(basename "$exe") has the version $file_version, the package $version"
+  name=$(basename "$exe")
+  read -r file_number product_number <<<"$(fixed_versions "$exe" || true)"
+  file_text=$(strings -el "$exe" | grep -A1 -x FileVersion | tail -n 1)
+  product_text=$(strings -el "$exe" | grep -A1 -x ProductVersion | tail -n 1)
+  manifest=$(grep -ao '<assemblyIdentity [^>]*' "$exe" | sed -n 's/.* version="\([^"]*\)".*/\1/p')
+  for found in "FILEVERSION ${file_number:-none}" "PRODUCTVERSION ${product_number:-none}" \
+               "FileVersion ${file_text:-none}" "ProductVersion ${product_text:-none}" "manifest ${manifest:-none}"; do
+    [ "${found#* }" = "$version.0" ] || fail "$name: ${found% *} is ${found#* }, the package's version $version"
+  done
 done
 
 # The files inside are the ones built and the ones in the source. msiextract
