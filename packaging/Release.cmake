@@ -76,8 +76,19 @@ function(hostwend_build_msi)
   endforeach()
   file(COPY "${hostwend_packaging_dir}/../res/images/hostwend.ico" DESTINATION "${work}")
   file(REMOVE "${arg_OUTPUT}")
-  execute_process(COMMAND "${HOSTWEND_WIXL}" --arch ${arg_ARCH} -D Version=${arg_VERSION} -D Arch=${arg_ARCH}
-      -o "${arg_OUTPUT}" "${hostwend_packaging_dir}/hostwend.wxs"
+  # The upgrade takes every version up to this one, the same included: those
+  # below the next build number (Windows Installer compares three parts).
+  if(NOT arg_VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
+    message(FATAL_ERROR "not a package version (major.minor.build): ${arg_VERSION}")
+  endif()
+  set(upgrade_below ${CMAKE_MATCH_1}.${CMAKE_MATCH_2})
+  math(EXPR next_build "${CMAKE_MATCH_3} + 1")
+  if(next_build GREATER 65535)
+    message(FATAL_ERROR "the build number of ${arg_VERSION} leaves no room above it")
+  endif()
+  string(APPEND upgrade_below .${next_build})
+  execute_process(COMMAND "${HOSTWEND_WIXL}" --arch ${arg_ARCH} -D Version=${arg_VERSION} -D UpgradeBelow=${upgrade_below}
+      -D Arch=${arg_ARCH} -o "${arg_OUTPUT}" "${hostwend_packaging_dir}/hostwend.wxs"
     WORKING_DIRECTORY "${work}" RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(failed OR NOT EXISTS "${arg_OUTPUT}")
     message(FATAL_ERROR "wixl could not make ${arg_OUTPUT}:\n${output}")
@@ -90,13 +101,23 @@ function(hostwend_build_msi)
   else()
     set(attributes 144)
   endif()
-  execute_process(COMMAND "${HOSTWEND_MSIBUILD}" "${arg_OUTPUT}"
-      -q "UPDATE Component SET Attributes = ${attributes} WHERE Component = 'Profile'"
-    RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  if(failed)
-    file(REMOVE "${arg_OUTPUT}")
-    message(FATAL_ERROR "msibuild could not mark HWD.ini to be kept in ${arg_OUTPUT}:\n${output}")
-  endif()
+  # The install folder's permissions, whatever the parent's: SYSTEM and
+  # Administrators full control, Users read and execute, nothing inherited
+  # (P); files and folders inside inherit them (OICI). An INSTALLDIR such as
+  # C:\Hostwend is then as closed to users as Program Files. wixl has no
+  # PermissionEx, so the table is added here.
+  set(install_folder_sddl "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)")
+  foreach(query
+      "UPDATE Component SET Attributes = ${attributes} WHERE Component = 'Profile'"
+      "CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)"
+      "INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDLText`) VALUES ('InstallFolder', 'INSTALLDIR', 'CreateFolder', '${install_folder_sddl}')")
+    execute_process(COMMAND "${HOSTWEND_MSIBUILD}" "${arg_OUTPUT}" -q "${query}"
+      RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(failed)
+      file(REMOVE "${arg_OUTPUT}")
+      message(FATAL_ERROR "msibuild could not finish ${arg_OUTPUT} (${query}):\n${output}")
+    endif()
+  endforeach()
   file(REMOVE_RECURSE "${work}")
 endfunction()
 
