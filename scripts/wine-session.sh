@@ -20,6 +20,17 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=d}
 export WINEARCH=${WINEARCH:-win64}
 export HOSTWEND_WINE64=${HOSTWEND_WINE64:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
 
+# With wine32 installed, Debian's `wine` starts Wine's 32-bit loader, which
+# hands 64-bit programs on to the 64-bit one. Where the kernel cannot run
+# 32-bit code that loader cannot start at all: `wine` is then the 64-bit loader.
+shim=
+if [ -e /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  shim=$(mktemp -d)
+  printf '#!/bin/sh\nexec "%s" "$@"\n' "$HOSTWEND_WINE64" >"$shim/wine"
+  chmod +x "$shim/wine"
+  export PATH=$shim:$PATH
+fi
+
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 
 # One session at a time per prefix: two would share one wineserver, desktop
@@ -38,6 +49,7 @@ cleanup() {
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
   fi
+  [ -z "$shim" ] || rm -rf "$shim"
   exit $rc
 }
 trap cleanup EXIT INT TERM
