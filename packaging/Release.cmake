@@ -24,38 +24,66 @@ function(hostwend_signing_requested result)
   endif()
 endfunction()
 
+# How long one osslsigncode call may take, in seconds: a time-stamp server that
+# stalls must not stall the release. HOSTWEND_SIGN_TIMEOUT changes it.
+function(hostwend_sign_timeout result)
+  set(seconds "$ENV{HOSTWEND_SIGN_TIMEOUT}")
+  if(NOT seconds MATCHES "^[1-9][0-9]*$")
+    set(seconds 120)
+  endif()
+  set(${result} ${seconds} PARENT_SCOPE)
+endfunction()
+
 # Signs FILE in place with the PKCS#12 certificate named by HOSTWEND_SIGN_PFX,
 # its password from HOSTWEND_SIGN_PASSWORD, and a time stamp from the RFC 3161
-# server HOSTWEND_SIGN_TIMESTAMP_URL when one is given. SCRATCH is a folder
-# the build owns.
-function(hostwend_sign file scratch)
+# server HOSTWEND_SIGN_TIMESTAMP_URL when one is given; then, with a time
+# stamp, verifies the signature and the time stamp (against the certificate
+# authorities in HOSTWEND_SIGN_CAFILE and HOSTWEND_SIGN_TSA_CAFILE, else
+# osslsigncode's own, the system's).
+function(hostwend_sign file)
   hostwend_find_tool(HOSTWEND_OSSLSIGNCODE osslsigncode osslsigncode)
+  hostwend_sign_timeout(timeout)
   set(pfx "$ENV{HOSTWEND_SIGN_PFX}")
   if(NOT EXISTS "${pfx}")
     message(FATAL_ERROR "HOSTWEND_SIGN_PFX names no file: ${pfx}")
   endif()
   set(arguments sign -pkcs12 "${pfx}" -h sha256 -n Hostwend)
+  # The password goes through a pipe, never a file or a command line (which
+  # every user of the machine can read): the shell's printf is built in, so
+  # no process has it among its arguments, and nothing is left to remove
+  # however the build ends.
+  set(password_source "${CMAKE_COMMAND}" -E true)
   if(DEFINED ENV{HOSTWEND_SIGN_PASSWORD})
-    # Handed over in a file only this user can read: a command line is visible
-    # to every user of the machine.
-    set(secrets "${scratch}/signing")
-    file(MAKE_DIRECTORY "${secrets}")
-    file(CHMOD "${secrets}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-    file(WRITE "${secrets}/password" "$ENV{HOSTWEND_SIGN_PASSWORD}")
-    list(APPEND arguments -readpass "${secrets}/password")
+    set(password_source sh -c "printf '%s' \"$HOSTWEND_SIGN_PASSWORD\"")
+    list(APPEND arguments -readpass -)
   endif()
+  set(timestamped FALSE)
   if(NOT "$ENV{HOSTWEND_SIGN_TIMESTAMP_URL}" STREQUAL "")
     list(APPEND arguments -ts "$ENV{HOSTWEND_SIGN_TIMESTAMP_URL}")
+    set(timestamped TRUE)
   endif()
   file(REMOVE "${file}.signed")
-  execute_process(COMMAND "${HOSTWEND_OSSLSIGNCODE}" ${arguments} -in "${file}" -out "${file}.signed"
-    RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  if(secrets)
-    file(REMOVE_RECURSE "${secrets}")
-  endif()
+  execute_process(COMMAND ${password_source}
+    COMMAND "${HOSTWEND_OSSLSIGNCODE}" ${arguments} -in "${file}" -out "${file}.signed"
+    TIMEOUT ${timeout} RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(failed)
     file(REMOVE "${file}.signed")
-    message(FATAL_ERROR "signing ${file} failed:\n${output}")
+    message(FATAL_ERROR "signing ${file} failed (${failed}; each signature may take ${timeout} s):\n${output}")
+  endif()
+  if(timestamped)
+    set(authorities)
+    if(NOT "$ENV{HOSTWEND_SIGN_CAFILE}" STREQUAL "")
+      list(APPEND authorities -CAfile "$ENV{HOSTWEND_SIGN_CAFILE}")
+    endif()
+    if(NOT "$ENV{HOSTWEND_SIGN_TSA_CAFILE}" STREQUAL "")
+      list(APPEND authorities -TSA-CAfile "$ENV{HOSTWEND_SIGN_TSA_CAFILE}")
+    endif()
+    execute_process(COMMAND "${HOSTWEND_OSSLSIGNCODE}" verify ${authorities} -in "${file}.signed"
+      TIMEOUT ${timeout} RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(failed OR NOT output MATCHES "Timestamp Server Signature verification: ok")
+      file(REMOVE "${file}.signed")
+      message(FATAL_ERROR "the signature or time stamp of ${file} does not verify (${failed}):\n${output}")
+    endif()
   endif()
   file(RENAME "${file}.signed" "${file}")
   message(STATUS "signed ${file}")
