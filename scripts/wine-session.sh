@@ -23,8 +23,13 @@ export HOSTWEND_WINE64=${HOSTWEND_WINE64:-$(command -v wine64 || echo /usr/lib/w
 # With wine32 installed, Debian's `wine` starts Wine's 32-bit loader, which
 # hands 64-bit programs on to the 64-bit one. Where the kernel cannot run
 # 32-bit code that loader cannot start at all: `wine` is then the 64-bit loader.
+# HOSTWEND_WINE32 names the 32-bit loader where it runs, and is empty elsewhere.
 shim=
-if [ -e /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+export HOSTWEND_WINE32=/usr/lib/wine/wine
+if ! "$HOSTWEND_WINE32" --version >/dev/null 2>&1; then
+  HOSTWEND_WINE32=
+fi
+if [ -e /usr/lib/wine/wine ] && [ -z "$HOSTWEND_WINE32" ]; then
   shim=$(mktemp -d)
   printf '#!/bin/sh\nexec "%s" "$@"\n' "$HOSTWEND_WINE64" >"$shim/wine"
   chmod +x "$shim/wine"

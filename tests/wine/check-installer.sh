@@ -140,7 +140,9 @@ grep -q 'hostwend-cli.exe" apply vpn --profile "\\\\corp\\netlogon\\hostwend\\HW
 mkdir -p "$WINEPREFIX/drive_c/site"
 printf '[SETUP]\r\nVPNAddress=10.9.8.7\r\nBcastUDPPort=7777\r\n' >"$WINEPREFIX/drive_c/site/HWD.ini"
 sed 's|\\\\corp\\netlogon\\hostwend\\HWD.ini|C:\\site\\HWD.ini|; s/$/\r/' <<<"$script" >"$WINEPREFIX/drive_c/site/apply.cmd"
-for agent in "wine 32-bit" "$HOSTWEND_WINE64 64-bit"; do
+[ -n "$HOSTWEND_WINE32" ] || echo "32-bit cmd: not run, this kernel cannot run 32-bit programs"
+for agent in "${HOSTWEND_WINE32:+$HOSTWEND_WINE32 32-bit}" "$HOSTWEND_WINE64 64-bit"; do
+  [ -n "$agent" ] || continue
   read -r loader bits <<<"$agent"
   rm -f "$folder/hostwend-apply.json"
   timeout 60 "$loader" cmd /c 'C:\site\apply.cmd' </dev/null >/dev/null 2>&1 || fail "the start-up script ended with $? ($bits cmd)"
