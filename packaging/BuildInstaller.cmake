@@ -8,7 +8,7 @@ hostwend_build_msi(STAGE "${CPACK_TEMPORARY_DIRECTORY}" VERSION "${CPACK_HOSTWEN
 
 hostwend_signing_requested(signing)
 if(signing)
-  hostwend_sign("${msi}" "${CPACK_TOPLEVEL_DIRECTORY}")
+  hostwend_sign("${msi}")
   if("$ENV{HOSTWEND_SIGN_TIMESTAMP_URL}" STREQUAL "")
     message(NOTICE "Hostwend: signed without a time stamp (HOSTWEND_SIGN_TIMESTAMP_URL is not set): "
                    "the signatures stop being valid when the certificate expires.")

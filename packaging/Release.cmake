@@ -24,38 +24,66 @@ function(hostwend_signing_requested result)
   endif()
 endfunction()
 
+# How long one osslsigncode call may take, in seconds: a time-stamp server that
+# stalls must not stall the release. HOSTWEND_SIGN_TIMEOUT changes it.
+function(hostwend_sign_timeout result)
+  set(seconds "$ENV{HOSTWEND_SIGN_TIMEOUT}")
+  if(NOT seconds MATCHES "^[1-9][0-9]*$")
+    set(seconds 120)
+  endif()
+  set(${result} ${seconds} PARENT_SCOPE)
+endfunction()
+
 # Signs FILE in place with the PKCS#12 certificate named by HOSTWEND_SIGN_PFX,
 # its password from HOSTWEND_SIGN_PASSWORD, and a time stamp from the RFC 3161
-# server HOSTWEND_SIGN_TIMESTAMP_URL when one is given. SCRATCH is a folder
-# the build owns.
-function(hostwend_sign file scratch)
+# server HOSTWEND_SIGN_TIMESTAMP_URL when one is given; then, with a time
+# stamp, verifies the signature and the time stamp (against the certificate
+# authorities in HOSTWEND_SIGN_CAFILE and HOSTWEND_SIGN_TSA_CAFILE, else
+# osslsigncode's own, the system's).
+function(hostwend_sign file)
   hostwend_find_tool(HOSTWEND_OSSLSIGNCODE osslsigncode osslsigncode)
+  hostwend_sign_timeout(timeout)
   set(pfx "$ENV{HOSTWEND_SIGN_PFX}")
   if(NOT EXISTS "${pfx}")
     message(FATAL_ERROR "HOSTWEND_SIGN_PFX names no file: ${pfx}")
   endif()
   set(arguments sign -pkcs12 "${pfx}" -h sha256 -n Hostwend)
+  # The password goes through a pipe, never a file or a command line (which
+  # every user of the machine can read): the shell's printf is built in, so
+  # no process has it among its arguments, and nothing is left to remove
+  # however the build ends.
+  set(password_source "${CMAKE_COMMAND}" -E true)
   if(DEFINED ENV{HOSTWEND_SIGN_PASSWORD})
-    # Handed over in a file only this user can read: a command line is visible
-    # to every user of the machine.
-    set(secrets "${scratch}/signing")
-    file(MAKE_DIRECTORY "${secrets}")
-    file(CHMOD "${secrets}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-    file(WRITE "${secrets}/password" "$ENV{HOSTWEND_SIGN_PASSWORD}")
-    list(APPEND arguments -readpass "${secrets}/password")
+    set(password_source sh -c "printf '%s' \"$HOSTWEND_SIGN_PASSWORD\"")
+    list(APPEND arguments -readpass -)
   endif()
+  set(timestamped FALSE)
   if(NOT "$ENV{HOSTWEND_SIGN_TIMESTAMP_URL}" STREQUAL "")
     list(APPEND arguments -ts "$ENV{HOSTWEND_SIGN_TIMESTAMP_URL}")
+    set(timestamped TRUE)
   endif()
   file(REMOVE "${file}.signed")
-  execute_process(COMMAND "${HOSTWEND_OSSLSIGNCODE}" ${arguments} -in "${file}" -out "${file}.signed"
-    RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  if(secrets)
-    file(REMOVE_RECURSE "${secrets}")
-  endif()
+  execute_process(COMMAND ${password_source}
+    COMMAND "${HOSTWEND_OSSLSIGNCODE}" ${arguments} -in "${file}" -out "${file}.signed"
+    TIMEOUT ${timeout} RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(failed)
     file(REMOVE "${file}.signed")
-    message(FATAL_ERROR "signing ${file} failed:\n${output}")
+    message(FATAL_ERROR "signing ${file} failed (${failed}; each signature may take ${timeout} s):\n${output}")
+  endif()
+  if(timestamped)
+    set(authorities)
+    if(NOT "$ENV{HOSTWEND_SIGN_CAFILE}" STREQUAL "")
+      list(APPEND authorities -CAfile "$ENV{HOSTWEND_SIGN_CAFILE}")
+    endif()
+    if(NOT "$ENV{HOSTWEND_SIGN_TSA_CAFILE}" STREQUAL "")
+      list(APPEND authorities -TSA-CAfile "$ENV{HOSTWEND_SIGN_TSA_CAFILE}")
+    endif()
+    execute_process(COMMAND "${HOSTWEND_OSSLSIGNCODE}" verify ${authorities} -in "${file}.signed"
+      TIMEOUT ${timeout} RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(failed OR NOT output MATCHES "Timestamp Server Signature verification: ok")
+      file(REMOVE "${file}.signed")
+      message(FATAL_ERROR "the signature or time stamp of ${file} does not verify (${failed}):\n${output}")
+    endif()
   endif()
   file(RENAME "${file}.signed" "${file}")
   message(STATUS "signed ${file}")
@@ -76,8 +104,19 @@ function(hostwend_build_msi)
   endforeach()
   file(COPY "${hostwend_packaging_dir}/../res/images/hostwend.ico" DESTINATION "${work}")
   file(REMOVE "${arg_OUTPUT}")
-  execute_process(COMMAND "${HOSTWEND_WIXL}" --arch ${arg_ARCH} -D Version=${arg_VERSION} -D Arch=${arg_ARCH}
-      -o "${arg_OUTPUT}" "${hostwend_packaging_dir}/hostwend.wxs"
+  # The upgrade takes every version up to this one, the same included: those
+  # below the next build number (Windows Installer compares three parts).
+  if(NOT arg_VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
+    message(FATAL_ERROR "not a package version (major.minor.build): ${arg_VERSION}")
+  endif()
+  set(upgrade_below ${CMAKE_MATCH_1}.${CMAKE_MATCH_2})
+  math(EXPR next_build "${CMAKE_MATCH_3} + 1")
+  if(next_build GREATER 65535)
+    message(FATAL_ERROR "the build number of ${arg_VERSION} leaves no room above it")
+  endif()
+  string(APPEND upgrade_below .${next_build})
+  execute_process(COMMAND "${HOSTWEND_WIXL}" --arch ${arg_ARCH} -D Version=${arg_VERSION} -D UpgradeBelow=${upgrade_below}
+      -D Arch=${arg_ARCH} -o "${arg_OUTPUT}" "${hostwend_packaging_dir}/hostwend.wxs"
     WORKING_DIRECTORY "${work}" RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(failed OR NOT EXISTS "${arg_OUTPUT}")
     message(FATAL_ERROR "wixl could not make ${arg_OUTPUT}:\n${output}")
@@ -90,13 +129,23 @@ function(hostwend_build_msi)
   else()
     set(attributes 144)
   endif()
-  execute_process(COMMAND "${HOSTWEND_MSIBUILD}" "${arg_OUTPUT}"
-      -q "UPDATE Component SET Attributes = ${attributes} WHERE Component = 'Profile'"
-    RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  if(failed)
-    file(REMOVE "${arg_OUTPUT}")
-    message(FATAL_ERROR "msibuild could not mark HWD.ini to be kept in ${arg_OUTPUT}:\n${output}")
-  endif()
+  # The install folder's permissions, whatever the parent's: SYSTEM and
+  # Administrators full control, Users read and execute, nothing inherited
+  # (P); files and folders inside inherit them (OICI). An INSTALLDIR such as
+  # C:\Hostwend is then as closed to users as Program Files. wixl has no
+  # PermissionEx, so the table is added here.
+  set(install_folder_sddl "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)")
+  foreach(query
+      "UPDATE Component SET Attributes = ${attributes} WHERE Component = 'Profile'"
+      "CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)"
+      "INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDLText`) VALUES ('InstallFolder', 'INSTALLDIR', 'CreateFolder', '${install_folder_sddl}')")
+    execute_process(COMMAND "${HOSTWEND_MSIBUILD}" "${arg_OUTPUT}" -q "${query}"
+      RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(failed)
+      file(REMOVE "${arg_OUTPUT}")
+      message(FATAL_ERROR "msibuild could not finish ${arg_OUTPUT} (${query}):\n${output}")
+    endif()
+  endforeach()
   file(REMOVE_RECURSE "${work}")
 endfunction()
 

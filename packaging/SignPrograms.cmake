@@ -6,7 +6,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/Release.cmake)
 hostwend_signing_requested(signing)
 if(signing)
   foreach(program hostwend.exe hostwend-cli.exe)
-    hostwend_sign("${CPACK_TEMPORARY_DIRECTORY}/${program}" "${CPACK_TOPLEVEL_DIRECTORY}")
+    hostwend_sign("${CPACK_TEMPORARY_DIRECTORY}/${program}")
   endforeach()
 else()
   message(NOTICE "Hostwend: HOSTWEND_SIGN_PFX is not set, so this release is UNSIGNED: neither the programs "

@@ -11,7 +11,9 @@ shift $(($# < 2 ? $# : 2))
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
 "$root/scripts/wine-prefix.sh" "$prefix"
 if [ ! -f "$prefix/.tarn-client-seeded" ]; then
-  timeout 60 wine regedit /S "$(winepath -w "$root/res/demo/tarn-client.reg" 2>/dev/null)"
+  # The 64-bit regedit: the file names the 32-bit view by its 64-bit path (Wow6432Node).
+  wine64=${HOSTWEND_WINE64:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+  timeout 60 "$wine64" regedit /S "$(winepath -w "$root/res/demo/tarn-client.reg" 2>/dev/null)"
   # Stopping the server writes the registry to disk.
   wineserver -k 2>/dev/null || true
   timeout 60 wineserver -w

@@ -18,7 +18,8 @@ scripts/demo-prefix.sh "$WINEPREFIX" Hostwend
 
 if [ -n "${DISPLAY:-}" ]; then
   echo "Starting C:\\Hostwend\\hostwend.exe on $DISPLAY (prefix $WINEPREFIX)"
-  exec wine 'C:\Hostwend\hostwend.exe'
+  # The 64-bit build, so the 64-bit loader.
+  exec "$(command -v wine64 || echo /usr/lib/wine/wine64)" 'C:\Hostwend\hostwend.exe'
 fi
 
 shot=$demo/screenshot

@@ -9,8 +9,9 @@ packages=(
   # clang with its sanitizer and libFuzzer runtimes, for the fuzzing run.
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  # 64-bit Wine only: 32-bit Linux programs cannot run on these machines.
-  wine wine64
+  # Wine for both bitnesses: wine32 runs the 32-bit programs (where the kernel
+  # runs 32-bit code; scripts/test.sh says when it does not).
+  wine wine64 wine32:i386
   # Wine's own fonts (title-bar glyphs) and metric twins of Arial and Times New Roman.
   fonts-wine fonts-liberation
   xvfb imagemagick
@@ -21,6 +22,18 @@ packages=(
   wixl msitools osslsigncode openssl
 )
 
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+
+# wine32 is an i386 package: the machine must take that architecture first.
+update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "adding the i386 architecture for wine32"
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+  update=1
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -28,9 +41,11 @@ done
 
 if ((${#missing[@]})); then
   echo "installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
+  update=1
+fi
+if ((update)); then
   "${sudo_cmd[@]}" apt-get update -qq
+fi
+if ((${#missing[@]})); then
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

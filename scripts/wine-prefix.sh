@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the Wine prefix $1 once, with the settings that keep tests fast and
-# steady; does nothing when it is already there.
+# steady; does nothing when it is already there. A 64-bit Windows unless
+# WINEARCH=win32 asks for a 32-bit one.
 set -euo pipefail
 prefix=$1
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,9 +23,13 @@ exec 9>"$prefix.lock"
 flock -w 120 9
 [ -f "$prefix/.hostwend-ready" ] && exit 0
 
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
-timeout 120 wineboot -i >/dev/null 2>&1
-timeout 60 wine regedit /S "$(winepath -w "$root/scripts/wine-settings.reg" 2>/dev/null)" >/dev/null 2>&1
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=${WINEARCH:-win64}
+# The loader of the prefix's own bitness: with wine32 installed, plain `wine`
+# would make and set up a 64-bit prefix with its 32-bit tools.
+loader=wine
+[ "$WINEARCH" = win32 ] || loader=${HOSTWEND_WINE64:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+timeout 120 "$loader" wineboot -i >/dev/null 2>&1
+timeout 60 "$loader" regedit /S "$(winepath -w "$root/scripts/wine-settings.reg" 2>/dev/null)" >/dev/null 2>&1
 timeout 60 wineserver -w
 add_fonts
 touch "$prefix/.hostwend-ready"

@@ -5,18 +5,39 @@
 #
 #   scripts/wine-session.sh COMMAND [ARGS...]
 #
-# WINEPREFIX defaults to build/wineprefix in the source tree. Set
+# WINEPREFIX defaults to build/wineprefix in the source tree, WINEARCH to win64
+# (64-bit Windows; win32 makes a 32-bit Windows, with one registry view). Set
 # HOSTWEND_KEEP_DISPLAY=1 to use the caller's $DISPLAY instead of an Xvfb.
+# The command finds Wine's 64-bit loader in HOSTWEND_WINE64: with wine32
+# installed, plain `wine` starts Wine's own tools (reg, cmd, msiexec) as 32-bit
+# programs, so whatever means the 64-bit side says so.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=d}
-export WINEARCH=win64
+export WINEARCH=${WINEARCH:-win64}
 # File names are UTF-8 on the Linux side: under a C locale Wine cannot make a
 # file whose name the ANSI code page lacks, and the tests need such names.
 export LC_ALL=C.UTF-8
+export HOSTWEND_WINE64=${HOSTWEND_WINE64:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+
+# With wine32 installed, Debian's `wine` starts Wine's 32-bit loader, which
+# hands 64-bit programs on to the 64-bit one. Where the kernel cannot run
+# 32-bit code that loader cannot start at all: `wine` is then the 64-bit loader.
+# HOSTWEND_WINE32 names the 32-bit loader where it runs, and is empty elsewhere.
+shim=
+export HOSTWEND_WINE32=/usr/lib/wine/wine
+if ! "$HOSTWEND_WINE32" --version >/dev/null 2>&1; then
+  HOSTWEND_WINE32=
+fi
+if [ -e /usr/lib/wine/wine ] && [ -z "$HOSTWEND_WINE32" ]; then
+  shim=$(mktemp -d)
+  printf '#!/bin/sh\nexec "%s" "$@"\n' "$HOSTWEND_WINE64" >"$shim/wine"
+  chmod +x "$shim/wine"
+  export PATH=$shim:$PATH
+fi
 
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 
@@ -36,6 +57,7 @@ cleanup() {
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
   fi
+  [ -z "$shim" ] || rm -rf "$shim"
   exit $rc
 }
 trap cleanup EXIT INT TERM
@@ -65,7 +87,9 @@ if ! wineserver -p 2>/dev/null 8>&-; then
 fi
 # Start the session's own services and desktop now, with their output going
 # nowhere: started by a test, they would hold CTest's output pipe open.
-timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 8>&- || true
+session_loader=wine
+[ "$WINEARCH" = win32 ] || session_loader=$HOSTWEND_WINE64
+timeout 60 "$session_loader" cmd /c exit </dev/null >/dev/null 2>&1 8>&- || true
 export HOSTWEND_WINE_SESSION=1
 set +e
 "$@"

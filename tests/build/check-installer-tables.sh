@@ -2,7 +2,9 @@
 # Reads the installer package's tables, as Windows Installer will: a
 # per-machine product under Program Files (the 32-bit folder for the 32-bit
 # package), the four files as built, HWD.ini's component kept by upgrades and
-# uninstalls, the upgrade code of its architecture and a major upgrade.
+# uninstalls, the upgrade code of its architecture, an upgrade that takes the
+# same version too, a refusal of the other architecture's package, the install
+# folder's own permissions and the registry value that says where it is.
 #   check-installer-tables.sh INSTALLER x64|x86 VERSION PROGRAM CONSOLE_PROGRAM SOURCE_DIR
 set -euo pipefail
 msi=$1 arch=$2 version=$3 program=$4 console_program=$5 source=$6
@@ -21,15 +23,18 @@ expect_row() {  # expect_row TABLE TAB-SEPARATED-ROW
 }
 
 # Never to change: an upgrade finds the installed version by this code.
+x64_code='{8FF60B92-E8FF-4545-A54A-8BB05036491C}' x86_code='{552BFA61-E5F6-4ECD-A7B9-526C4219D2C6}'
 case $arch in
-  x64) upgrade_code='{8FF60B92-E8FF-4545-A54A-8BB05036491C}' program_files=ProgramFiles64Folder bits=256
+  x64) upgrade_code=$x64_code other_code=$x86_code program_files=ProgramFiles64Folder bits=256
        template='x64;1033' ;;
-  x86) upgrade_code='{552BFA61-E5F6-4ECD-A7B9-526C4219D2C6}' program_files=ProgramFilesFolder bits=0
+  x86) upgrade_code=$x86_code other_code=$x64_code program_files=ProgramFilesFolder bits=0
        template='Intel;1033' ;;
   *) echo "usage: $0 INSTALLER x64|x86 VERSION PROGRAM CONSOLE_PROGRAM SOURCE_DIR" >&2; exit 2 ;;
 esac
 
 msiinfo suminfo "$msi" | tr -d '\r' | grep -qxF "Template: $template" || fail "not a $arch package"
+# MsiLockPermissionsEx needs Windows Installer 5.0.
+msiinfo suminfo "$msi" | tr -d '\r' | grep -qxF "Version: 500 (1f4)" || fail "not marked for Windows Installer 5.0"
 
 for row in "ALLUSERS	1" "ProductName	Hostwend" "Manufacturer	Wendlebrook Ltd" "ProductVersion	$version" \
            "UpgradeCode	$upgrade_code" "ARPPRODUCTICON	hostwend.ico" "ARPNOMODIFY	1"; do
@@ -54,17 +59,60 @@ EOF
 )
 [ "$files" = "$expected" ] || fail "files and components: expected"$'\n'"$expected"$'\n'"got"$'\n'"$files"
 
-expect_row Upgrade "$upgrade_code		$version		1		WIX_UPGRADE_DETECTED"
+# Every version up to this one, the same version included (below the next
+# build), is replaced (256: minimum included); a newer one is refused (2: only
+# detected); so is any version of the other architecture (258).
+IFS=. read -r major minor build <<<"$version"
+expect_row Upgrade "$upgrade_code	0.0.0	$major.$minor.$((build + 1))		256		WIX_UPGRADE_DETECTED"
 expect_row Upgrade "$upgrade_code	$version			2		WIX_DOWNGRADE_DETECTED"
+expect_row Upgrade "$other_code	0.0.0			258		HOSTWEND_OTHER_ARCHITECTURE"
+[ "$(table Upgrade | wc -l)" = 3 ] || fail "the Upgrade table has other rows: $(table Upgrade)"
 table LaunchCondition | cut -f1 | grep -qx 'NOT WIX_DOWNGRADE_DETECTED' || fail "a newer version is not refused"
+table LaunchCondition | grep -q $'^Installed OR NOT HOSTWEND_OTHER_ARCHITECTURE\t.* is already installed on this computer' ||
+  fail "the other architecture's package is not refused with a message"
+# Per-machine installs hand only secure properties from the client to the service.
+secure=$(table Property | awk -F'\t' '$1 == "SecureCustomProperties" {print $2}')
+for property in WIX_UPGRADE_DETECTED WIX_DOWNGRADE_DETECTED HOSTWEND_OTHER_ARCHITECTURE; do
+  tr ';' '\n' <<<"$secure" | grep -qx "$property" || fail "$property is not a secure property"
+done
+
+# The install folder's permissions: SYSTEM and Administrators full control,
+# Users read and execute, nothing inherited; made with the folder itself.
+# Wine's msiexec skips this table (its folders carry no Windows permissions),
+# so the rows are what can be checked here.
+expect_row CreateFolder "INSTALLDIR	Program"
+expect_row MsiLockPermissionsEx "InstallFolder	INSTALLDIR	CreateFolder	D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)	"
+[ "$(table MsiLockPermissionsEx | wc -l)" = 1 ] || fail "MsiLockPermissionsEx has other rows"
+# Where scripts find Hostwend: HKLM (2), in the package's own registry view.
+table Registry | cut -f2- | grep -qxF "2	SOFTWARE\Wendlebrook\Hostwend	InstallFolder	[INSTALLDIR]	Program" ||
+  fail "no InstallFolder value in the Registry table"
 table InstallExecuteSequence | cut -f1 | grep -qx RemoveExistingProducts || fail "an upgrade does not remove the old version"
 table Shortcut | cut -f1-5 | grep -qxF "StartMenuShortcut	ProgramMenuFolder	Hostwend	Program	[#hostwend.exe]" ||
   fail "no Start-menu shortcut to hostwend.exe"
 
-# The programs' version resources, written by hand, say the package's version.
+# One version everywhere: each program's version resource (its numbers and its
+# FileVersion and ProductVersion texts) and manifest say the package's version.
+fixed_versions() {  # the resource's FILEVERSION and PRODUCTVERSION numbers
+  python3 - "$1" <<'EOF'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(struct.pack("<II", 0xFEEF04BD, 0x00010000))
+if at < 0:
+    sys.exit("no version resource")
+ms, ls, product_ms, product_ls = struct.unpack_from("<4I", data, at + 8)
+print(*(f"{a >> 16}.{a & 0xFFFF}.{b >> 16}.{b & 0xFFFF}" for a, b in ((ms, ls), (product_ms, product_ls))))
+EOF
+}
 for exe in "$program" "$console_program"; do
-  file_version=$(strings -el "$exe" | grep -A1 -x FileVersion | tail -n 1)
-  [ "$file_version" = "$version.0" ] || fail "$(basename "$exe") has the version $file_version, the package $version"
+  name=$(basename "$exe")
+  read -r file_number product_number <<<"$(fixed_versions "$exe" || true)"
+  file_text=$(strings -el "$exe" | grep -A1 -x FileVersion | tail -n 1)
+  product_text=$(strings -el "$exe" | grep -A1 -x ProductVersion | tail -n 1)
+  manifest=$(grep -ao '<assemblyIdentity [^>]*' "$exe" | sed -n 's/.* version="\([^"]*\)".*/\1/p')
+  for found in "FILEVERSION ${file_number:-none}" "PRODUCTVERSION ${product_number:-none}" \
+               "FileVersion ${file_text:-none}" "ProductVersion ${product_text:-none}" "manifest ${manifest:-none}"; do
+    [ "${found#* }" = "$version.0" ] || fail "$name: ${found% *} is ${found#* }, the package's version $version"
+  done
 done
 
 # The files inside are the ones built and the ones in the source. msiextract

@@ -1,52 +1,90 @@
 #!/usr/bin/env bash
-# The 64-bit installer package under Wine, on a machine of its own: a Wine
-# prefix that holds a TARN client's settings and never had Hostwend, with its
-# own wineserver and display. In turn: a silent install; the installed window
-# program finds its HWD.ini and the console program shows the client's values;
-# the entry in Programs and Features; an operator's edit of HWD.ini kept through
-# an upgrade to a higher version (made here from the same files); a silent
+# The installer package (x64 or x86) under Wine, on a 64-bit machine of its
+# own: a Wine prefix that holds a TARN client's settings and never had
+# Hostwend, with its own wineserver and display. In turn: a silent install; the
+# installed window program finds its HWD.ini and the console program shows the
+# client's values; the entry in Programs and Features; the operator's guide's
+# start-up script, run by a 32-bit and by a 64-bit cmd, finds and runs the
+# console program; one Hostwend per computer (the other architecture's package
+# refused, the same package again and a rebuilt one of the same version leave
+# one entry); an operator's edit of HWD.ini kept through all that and through an
+# upgrade to a higher version (made here from the same files); a silent
 # uninstall that removes the programs and the shortcut and leaves HWD.ini.
 #   check-installer.sh SOURCE_DIR WORK_DIR ARCHIVE INSTALLER WINDOW_TEST
 set -euo pipefail
 source=$1 work=$2 archive=$3 msi=$4 window_test=$5
 
+property() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v name="$2" '$1 == name {print $2}'; }
+package_arch() { msiinfo suminfo "$1" | tr -d '\r' | sed -n 's/^Template: \(x64\|Intel\);.*/\1/p' | sed 's/Intel/x86/'; }
+
 if [ "${HOSTWEND_INSTALLER_SESSION:-}" != 1 ]; then
   started=$SECONDS
-  # A fresh copy each run of a client prefix made once.
-  "$source/scripts/demo-prefix.sh" "$work/client-prefix"
+  # A fresh copy each run of a client prefix made once, for both architectures.
+  "$source/scripts/demo-prefix.sh" "$source/build/wineprefix-client"
   rm -rf "$work/wineprefix" "$work/files"
-  cp -a "$work/client-prefix" "$work/wineprefix"
+  mkdir -p "$work"
+  cp -a "$source/build/wineprefix-client" "$work/wineprefix"
   # The files the package holds, from the archive made beside it.
   mkdir -p "$work/files"
   (cd "$work/files" && cmake -E tar xf "$archive")
-  version=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" {print $2}')
+  version=$(property "$msi" ProductVersion)
+  arch=$(package_arch "$msi")
+  other=$([ "$arch" = x64 ] && echo x86 || echo x64)
   next=${version%.*}.$((${version##*.} + 1))
-  cmake -DSTAGE="$work/files" -DVERSION="$next" -DARCH=x64 -DOUTPUT="$work/hostwend-$next.msi" \
-        -P "$source/packaging/Release.cmake"
+  # From the same files: a higher version, a rebuild of this version (a product
+  # code of its own), and this version for the other architecture.
+  for package in "$next $arch upgrade" "$version $arch rebuilt" "$version $other other"; do
+    read -r v a name <<<"$package"
+    cmake -DSTAGE="$work/files" -DVERSION="$v" -DARCH="$a" -DOUTPUT="$work/hostwend-$name.msi" \
+          -P "$source/packaging/Release.cmake" >/dev/null 2>&1 || { echo "could not make the $name package"; exit 1; }
+  done
   unset HOSTWEND_KEEP_DISPLAY  # a display of its own, not the caller's
   rc=0
-  HOSTWEND_INSTALLER_SESSION=1 HOSTWEND_VERSIONS="$version $next" WINEPREFIX="$work/wineprefix" \
+  HOSTWEND_INSTALLER_SESSION=1 HOSTWEND_VERSIONS="$version $next $arch" WINEPREFIX="$work/wineprefix" WINEARCH=win64 \
     "$source/scripts/wine-session.sh" "$0" "$@" || rc=$?
   # The copy is kept to look into when the test failed.
   [ $rc -ne 0 ] || rm -rf "$work/wineprefix"
-  echo "installer test: $((SECONDS - started)) s"
+  echo "installer test ($arch): $((SECONDS - started)) s"
   exit $rc
 fi
 
-read -r version next <<<"$HOSTWEND_VERSIONS"
-upgrade=$work/hostwend-$next.msi
-installed='C:\Program Files\Hostwend'
-folder="$WINEPREFIX/drive_c/Program Files/Hostwend"
+read -r version next arch <<<"$HOSTWEND_VERSIONS"
+upgrade=$work/hostwend-upgrade.msi rebuilt=$work/hostwend-rebuilt.msi other=$work/hostwend-other.msi
+# Where each package installs on 64-bit Windows, and the registry view of its
+# entry in Programs and Features and of its InstallFolder value.
+if [ "$arch" = x64 ]; then
+  installed='C:\Program Files\Hostwend' folder="$WINEPREFIX/drive_c/Program Files/Hostwend" view=64
+  other_folder="$WINEPREFIX/drive_c/Program Files (x86)/Hostwend"
+else
+  installed='C:\Program Files (x86)\Hostwend' folder="$WINEPREFIX/drive_c/Program Files (x86)/Hostwend" view=32
+  other_folder="$WINEPREFIX/drive_c/Program Files/Hostwend"
+fi
 status=0
 fail() { echo "FAIL: $*"; status=1; }
+# Hostwend's own programs, each by its own bitness.
 run() { timeout 60 wine "$@" </dev/null; }
-product_code() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" {print $2}'; }
+# Windows' own tools as 64-bit Windows runs them: msiexec (whose service is
+# 64-bit there), reg and cmd. Each reg call names its view.
+run64() { timeout 60 "$HOSTWEND_WINE64" "$@" </dev/null; }
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 # The product's entry in Programs and Features, as "NAME TYPE DATA" lines;
 # nothing when there is none.
 uninstall_entry() {
   local entry
-  entry=$(run reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" 2>/dev/null) &&
-    tr -d '\r' <<<"$entry" || true
+  entry=$(run64 reg query "$uninstall_key\\$1" /reg:$view 2>/dev/null) && tr -d '\r' <<<"$entry" || true
+}
+# Every Hostwend entry in Programs and Features, in both views: "VIEW {CODE}" lines.
+hostwend_entries() {
+  local v
+  for v in 64 32; do
+    run64 reg query "$uninstall_key" /s /reg:$v 2>/dev/null | tr -d '\r' |
+      awk -v view=$v '/^HKEY/ {key = $0; sub(/.*\\/, "", key)} /^ +DisplayName +REG_SZ +Hostwend$/ {print view, key}'
+  done
+}
+expect_one_entry() {  # expect_one_entry PRODUCT_CODE WHEN
+  local entries
+  entries=$(hostwend_entries)
+  [ "$entries" = "$view $1" ] || fail "$2: Programs and Features should hold $1 alone, holds: ${entries:-nothing}"
 }
 # Where the Start-menu shortcut lies. Wine takes ProgramMenuFolder from the
 # user's profile even for a per-machine package (Windows takes the machine's),
@@ -61,10 +99,16 @@ expect_entry() {  # expect_entry PRODUCT_CODE VERSION
     grep -Eq "^\s+${line// /\\s+}$" <<<"$entry" || fail "Programs and Features entry $1 lacks: $line"
   done
 }
+install_folder_value() {
+  run64 reg query 'HKLM\Software\Wendlebrook\Hostwend' /v InstallFolder /reg:$view 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *InstallFolder *REG_SZ *//p'
+}
+# Windows Installer's "installation failed" (1603), as a Linux exit status keeps it.
+refused=$((1603 & 255))
 
-echo "== silent install of $(basename "$msi")"
-code=$(product_code "$msi")
-run msiexec /i "$(winepath -w "$msi")" /qn || fail "msiexec /i ended with $?"
+echo "== silent install of $(basename "$msi") ($arch)"
+code=$(property "$msi" ProductCode)
+run64 msiexec /i "$(winepath -w "$msi")" /qn || fail "msiexec /i ended with $?"
 for file in hostwend.exe hostwend-cli.exe HWD.ini OPERATORS.md; do
   cmp -s "$work/files/$file" "$folder/$file" || fail "$file not installed as packed"
 done
@@ -72,10 +116,12 @@ link=$(shortcuts)
 [ "$(grep -c . <<<"$link")" = 1 ] || fail "not one Start-menu shortcut: ${link:-none}"
 grep -aqF "$installed\\hostwend.exe" "$link" 2>/dev/null || fail "the shortcut does not lead to $installed\\hostwend.exe"
 expect_entry "$code" "$version"
+expect_one_entry "$code" "after the install"
+[ "$(install_folder_value)" = "$installed\\" ] || fail "InstallFolder says '$(install_folder_value)', not $installed\\"
 # The icon Programs and Features shows is the one the package carries.
 cmp -s "$source/res/images/hostwend.ico" "$WINEPREFIX/drive_c/windows/Installer/$code/hostwend.ico" ||
   fail "the product icon was not installed"
-run reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
+run64 reg query 'HKLM\Software\Classes\Installer\Products' /s /reg:64 2>/dev/null | tr -d '\r' |
   grep -qiF "ProductIcon    REG_SZ    C:\\windows\\Installer\\$code\\hostwend.ico" || fail "no ProductIcon for $code"
 
 echo "== the installed programs"
@@ -85,27 +131,64 @@ grep -qF '"profile_found": true' <<<"$shown" || fail "hostwend-cli show did not 
 # The client's address as res/demo/tarn-client.reg seeds it.
 grep -qF '192.168.1.10' <<<"$shown" || fail "hostwend-cli show did not print the client's values: $shown"
 
-echo "== upgrade to $next, with HWD.ini edited by the operator"
+echo "== the guide's start-up script, from a 32-bit and a 64-bit agent"
+# As docs/OPERATORS.md gives it, with the share's profile replaced by a local one.
+script=$(awk '/^### Group Policy computer start-up script/ {on = 1} on && /^    @echo off/ {code = 1}
+              code && !/^    / {exit} code {print substr($0, 5)}' "$source/docs/OPERATORS.md")
+grep -q 'hostwend-cli.exe" apply vpn --profile "\\\\corp\\netlogon\\hostwend\\HWD.ini"' <<<"$script" ||
+  fail "the guide's start-up script is not where this test looks for it: $script"
+mkdir -p "$WINEPREFIX/drive_c/site"
+printf '[SETUP]\r\nVPNAddress=10.9.8.7\r\nBcastUDPPort=7777\r\n' >"$WINEPREFIX/drive_c/site/HWD.ini"
+sed 's|\\\\corp\\netlogon\\hostwend\\HWD.ini|C:\\site\\HWD.ini|; s/$/\r/' <<<"$script" >"$WINEPREFIX/drive_c/site/apply.cmd"
+[ -n "$HOSTWEND_WINE32" ] || echo "32-bit cmd: not run, this kernel cannot run 32-bit programs"
+for agent in "${HOSTWEND_WINE32:+$HOSTWEND_WINE32 32-bit}" "$HOSTWEND_WINE64 64-bit"; do
+  [ -n "$agent" ] || continue
+  read -r loader bits <<<"$agent"
+  rm -f "$folder/hostwend-apply.json"
+  timeout 60 "$loader" cmd /c 'C:\site\apply.cmd' </dev/null >/dev/null 2>&1 || fail "the start-up script ended with $? ($bits cmd)"
+  grep -qF '"exit_code": 0' "$folder/hostwend-apply.json" 2>/dev/null && grep -qF '10.9.8.7' "$folder/hostwend-apply.json" ||
+    fail "the start-up script ($bits cmd) left no successful result in $installed: $(cat "$folder/hostwend-apply.json" 2>&1)"
+done
+rm -f "$folder/hostwend-apply.json"
+
+echo "== one Hostwend: the other architecture's package, the same one again, a rebuild"
 sed -i 's/^LanAddress=[^\r]*/LanAddress=10.20.30.40/' "$folder/HWD.ini"
 grep -q '^LanAddress=10.20.30.40' "$folder/HWD.ini" || fail "could not edit HWD.ini"
 cp "$folder/HWD.ini" "$work/HWD.ini.edited"
-next_code=$(product_code "$upgrade")
-run msiexec /i "$(winepath -w "$upgrade")" /qn || fail "msiexec /i of the upgrade ended with $?"
+rc=0; run64 msiexec /i "$(winepath -w "$other")" /qn || rc=$?
+[ $rc = $refused ] || fail "the other architecture's package was not refused (msiexec ended with $rc)"
+[ ! -e "$other_folder/hostwend.exe" ] || fail "the other architecture's package installed its files"
+expect_one_entry "$code" "after the other architecture's package"
+run64 msiexec /i "$(winepath -w "$msi")" /qn || fail "installing the same package again ended with $?"
+expect_one_entry "$code" "after the same package again"
+rebuilt_code=$(property "$rebuilt" ProductCode)
+[ "$rebuilt_code" != "$code" ] || fail "the rebuilt package has the same product code"
+run64 msiexec /i "$(winepath -w "$rebuilt")" /qn || fail "msiexec /i of a rebuilt package of $version ended with $?"
+expect_one_entry "$rebuilt_code" "after a rebuilt package of the same version"
+cmp -s "$work/HWD.ini.edited" "$folder/HWD.ini" || fail "the rebuilt package did not keep the edited HWD.ini"
+for file in hostwend.exe hostwend-cli.exe OPERATORS.md; do
+  cmp -s "$work/files/$file" "$folder/$file" || fail "$file missing after the rebuilt package"
+done
+
+echo "== upgrade to $next, with HWD.ini edited by the operator"
+next_code=$(property "$upgrade" ProductCode)
+run64 msiexec /i "$(winepath -w "$upgrade")" /qn || fail "msiexec /i of the upgrade ended with $?"
 cmp -s "$work/HWD.ini.edited" "$folder/HWD.ini" || fail "the upgrade did not keep the edited HWD.ini"
 for file in hostwend.exe hostwend-cli.exe OPERATORS.md; do
   cmp -s "$work/files/$file" "$folder/$file" || fail "$file missing after the upgrade"
 done
-[ -z "$(uninstall_entry "$code")" ] || fail "the old version is still in Programs and Features"
+expect_one_entry "$next_code" "after the upgrade"
 expect_entry "$next_code" "$next"
 
 echo "== silent uninstall"
-run msiexec /x "$(winepath -w "$upgrade")" /qn || fail "msiexec /x ended with $?"
+run64 msiexec /x "$(winepath -w "$upgrade")" /qn || fail "msiexec /x ended with $?"
 for file in hostwend.exe hostwend-cli.exe OPERATORS.md; do
   [ ! -e "$folder/$file" ] || fail "$file left behind by the uninstall"
 done
 [ -z "$(shortcuts)" ] || fail "shortcut left behind: $(shortcuts)"
-[ -z "$(uninstall_entry "$next_code")" ] || fail "still in Programs and Features after the uninstall"
+[ -z "$(hostwend_entries)" ] || fail "still in Programs and Features after the uninstall: $(hostwend_entries)"
+[ -z "$(install_folder_value)" ] || fail "the InstallFolder value is left behind"
 cmp -s "$work/HWD.ini.edited" "$folder/HWD.ini" || fail "the uninstall did not leave the edited HWD.ini"
 
-[ $status -eq 0 ] && echo "installer ok: install, upgrade $version -> $next, uninstall"
+[ $status -eq 0 ] && echo "installer ok ($arch): install, one Hostwend, upgrade $version -> $next, uninstall"
 exit $status

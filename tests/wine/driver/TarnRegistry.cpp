@@ -22,6 +22,14 @@ RegData Dword(std::uint32_t number)
                     static_cast<BYTE>(number >> 24)}};
 }
 
+bool OneRegistryView()
+{
+    if constexpr (sizeof(void*) == 8)
+        return false;
+    BOOL wow64 = FALSE;
+    return !IsWow64Process(GetCurrentProcess(), &wow64) || !wow64;
+}
+
 void WipeTarnKeys()
 {
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
@@ -148,7 +156,10 @@ void DumpTree(REGSAM view, const std::string& path, Snapshot& out)
 Snapshot TakeSnapshot()
 {
     Snapshot snapshot;
-    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+    // With one view, a second walk would list every key again as "64|".
+    const std::vector<REGSAM> views = OneRegistryView() ? std::vector<REGSAM>{KEY_WOW64_32KEY}
+                                                        : std::vector<REGSAM>{KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+    for (REGSAM view : views)
         for (const char* root : {"SOFTWARE\\TARN", "SOFTWARE\\ODBC\\ODBC.INI"})
             DumpTree(view, root, snapshot);
     return snapshot;

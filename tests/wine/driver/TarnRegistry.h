@@ -22,6 +22,10 @@ struct RegData {
 RegData Sz(const std::string& text);  // with its NUL, as the client writes it
 RegData Dword(std::uint32_t number);
 
+// Whether this Windows has one registry view, as 32-bit Windows has: there
+// KEY_WOW64_32KEY and KEY_WOW64_64KEY are ignored and reach the same keys.
+bool OneRegistryView();
+
 // Removes the client's keys from both registry views.
 void WipeTarnKeys();
 // Writes one value in the 32-bit view, making its key when needed.
