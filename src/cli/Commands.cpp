@@ -73,23 +73,22 @@ void PointAtProfileType(ProfileFiles& files, ProfileState& state, CommandResult&
     }
 }
 
-StepOutcome ValueNow(Registry& registry, std::size_t number, const ApplyStep& step)
+StepOutcome ValueNow(std::size_t index, const RegValueRead& read)
 {
     StepOutcome outcome;
-    outcome.number = number;
-    outcome.step = &step;
-    RegValueRead read = ReadRegValue(registry, step.keyPath, step.valueName);
+    outcome.number = index + 1;
+    outcome.step = &ApplySteps()[index];
     outcome.read = read.read;
-    outcome.now = std::move(read.now);
+    outcome.now = read.now;
     return outcome;
 }
 
 CommandResult Show(Registry& registry, ProfileFiles& files, ProfileState& state, CommandResult result)
 {
     result.started = true;
-    std::size_t number = 0;
-    for (const ApplyStep& step : ApplySteps())
-        result.steps.push_back(ValueNow(registry, ++number, step));
+    const StepValues now = ReadStepValues(registry);
+    for (std::size_t i = 0; i < kApplyStepCount; ++i)
+        result.steps.push_back(ValueNow(i, now[i]));
     PointAtProfileType(files, state, result);
     return result;
 }
@@ -170,19 +169,17 @@ CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& co
     result.started = true;
 
     // Each value as it is before the run, to show beside what it becomes.
-    std::vector<StepOutcome> before;
-    std::size_t number = 0;
-    for (const ApplyStep& step : ApplySteps())
-        before.push_back(ValueNow(registry, ++number, step));
+    result.before = ReadStepValues(registry);
 
     const bool vsat = result.type->option == OptionButton::OptVsat;
-    const ApplyRun run = ApplyAddress(registry, *result.address, *result.port,
-                                      write ? ApplyMode::Write : ApplyMode::CheckOnly, [vsat] { return vsat; });
+    const ApplyRun& run = result.run.emplace(ApplyAddress(registry, *result.address, *result.port,
+                                                          write ? ApplyMode::Write : ApplyMode::CheckOnly,
+                                                          [vsat] { return vsat; }));
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
         const StepRun& step = run.steps[i];
         if (step.state == StepState::NotForThisType)
             continue;
-        StepOutcome outcome = std::move(before[i]);
+        StepOutcome outcome = ValueNow(i, result.before[i]);
         std::optional<std::wstring> stored;
         if (outcome.now)
             stored = NewDataAsStored(registry, outcome.now->type, step.newValue);

@@ -5,8 +5,10 @@
 #include "platform/ProfileFiles.h"
 #include "platform/Registry.h"
 #include "profile/ProfileState.h"
+#include "registry/ApplyAddress.h"
 #include "registry/ApplySteps.h"
 #include "registry/ReadRegValue.h"
+#include "registry/ReadStepValues.h"
 
 #include <cstddef>
 #include <optional>
@@ -44,6 +46,10 @@ struct CommandResult {
     std::optional<std::wstring> heldAddress;
     std::wstring pointsAt;
     std::wstring report;  // what the window would report, after a full apply
+    // check and apply, once the walk has run: the values it found, and how it
+    // went, for the event log.
+    StepValues before;
+    std::optional<ApplyRun> run;
     std::wstring error;   // why the exit code is not 0
     int exitCode = 0;
 };
