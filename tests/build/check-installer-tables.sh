@@ -61,6 +61,14 @@ table InstallExecuteSequence | cut -f1 | grep -qx RemoveExistingProducts || fail
 table Shortcut | cut -f1-5 | grep -qxF "StartMenuShortcut	ProgramMenuFolder	Hostwend	Program	[#hostwend.exe]" ||
   fail "no Start-menu shortcut to hostwend.exe"
 
+# The event source of the apply events, its sentences in the installed
+# console program; the rows go with their component on uninstall.
+event_source='SYSTEM\CurrentControlSet\Services\EventLog\Application\Hostwend'
+for row in "2	$event_source	EventMessageFile	[#hostwend_cli.exe]	EventSource" \
+           "2	$event_source	TypesSupported	#7	EventSource"; do
+  grep -qxF "$row" <<<"$(table Registry | cut -f2-)" || fail "Registry has no row: ${row//$'\t'/ | }"
+done
+
 # The programs' version resources, written by hand, say the package's version.
 for exe in "$program" "$console_program"; do
   file_version=$(strings -el "$exe" | grep -A1 -x FileVersion | tail -n 1)

@@ -54,6 +54,12 @@ uninstall_entry() {
 shortcuts() {
   find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/Hostwend.lnk' 2>/dev/null
 }
+# The apply events' source, as "NAME TYPE DATA" lines; nothing when there is none.
+event_source() {
+  local key
+  key=$(run reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Hostwend' /reg:64 2>/dev/null) &&
+    tr -d '\r' <<<"$key" | awk 'NF >= 3 {$1 = $1; print}' || true
+}
 expect_entry() {  # expect_entry PRODUCT_CODE VERSION
   local entry
   entry=$(uninstall_entry "$1")
@@ -77,6 +83,9 @@ cmp -s "$source/res/images/hostwend.ico" "$WINEPREFIX/drive_c/windows/Installer/
   fail "the product icon was not installed"
 run reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
   grep -qiF "ProductIcon    REG_SZ    C:\\windows\\Installer\\$code\\hostwend.ico" || fail "no ProductIcon for $code"
+for line in "EventMessageFile REG_SZ $installed\\hostwend-cli.exe" "TypesSupported REG_DWORD 0x7"; do
+  grep -qxF "$line" <<<"$(event_source)" || fail "the event source lacks: $line"
+done
 
 echo "== the installed programs"
 HOSTWEND_INSTALLED_DIR=$installed run "$window_test" --gtest_brief=1 || fail "the installed window program did not start cleanly"
@@ -105,6 +114,7 @@ for file in hostwend.exe hostwend-cli.exe OPERATORS.md; do
 done
 [ -z "$(shortcuts)" ] || fail "shortcut left behind: $(shortcuts)"
 [ -z "$(uninstall_entry "$next_code")" ] || fail "still in Programs and Features after the uninstall"
+[ -z "$(event_source)" ] || fail "the event source is still registered: $(event_source)"
 cmp -s "$work/HWD.ini.edited" "$folder/HWD.ini" || fail "the uninstall did not leave the edited HWD.ini"
 
 [ $status -eq 0 ] && echo "installer ok: install, upgrade $version -> $next, uninstall"
