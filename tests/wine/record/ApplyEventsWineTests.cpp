@@ -1,8 +1,8 @@
 #include "ProgramUnderTest.h"
-#include "platform/win32/Win32EventLog.h"
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -84,22 +84,6 @@ TEST(ApplyEvents, BothProgramsCarryEverySentenceWithItsInserts)
             EXPECT_EQ(file.Format(event.id, inserts), event.sentence) << event.id;
         EXPECT_EQ(file.Format(1003, inserts), L"") << "an event no apply writes";
     }
-}
-
-// Wine keeps no event, but takes every report; the account and the computer
-// are named as Event Viewer names them, DOMAIN\user with no stray NUL.
-TEST(ApplyEvents, TheEventLogTakesAReportAndNamesTheAccountAndComputer)
-{
-    Win32EventLog log;
-    EXPECT_EQ(log.Report(EventType::Warning, 1002, {L"console", L"2.1"}), 0u);
-    wchar_t user[256];
-    DWORD length = 256;
-    ASSERT_TRUE(GetUserNameW(user, &length));
-    const std::wstring computer = log.ComputerName();
-    EXPECT_FALSE(computer.empty());
-    EXPECT_EQ(computer.find(L'\0'), std::wstring::npos);
-    // A local account's domain is its computer.
-    EXPECT_EQ(log.AccountName(), computer + L"\\" + user);
 }
 
 } // namespace
