@@ -1,8 +1,11 @@
 #include "app/ApplyCommand.h"
 
+#include "cli/ExitCodes.h"
 #include "profile/ConnectionType.h"
 #include "profile/ProfileValueCheck.h"
+#include "record/ApplyRecord.h"
 #include "registry/ApplyAddress.h"
+#include "registry/ReadStepValues.h"
 
 #include <optional>
 #include <string>
@@ -28,7 +31,12 @@ const ConnectionType* ChosenType(Desk& desk)
 // What one click did: refused before any write, or the eight steps' run.
 struct ClickOutcome {
     std::wstring refusal;
-    std::wstring address;
+    // The console program's exit code for the same outcome: the event log
+    // records both programs' applies under the same numbers.
+    int exitCode = cli::kExitDone;
+    std::optional<std::wstring> address;
+    std::optional<std::wstring> port;
+    StepValues before;
     std::optional<ApplyRun> run;
 };
 
@@ -40,27 +48,53 @@ ClickOutcome ReadAndApplyInTurn(const Platform& platform, ProfileState& state, c
     const ApplyLockResult lock = platform.computer.LockApply(kApplyLockWaitMilliseconds);
     if (lock.outcome == LockOutcome::Busy) {
         outcome.refusal = kLockTimedOut;
+        outcome.exitCode = cli::kExitApplyBusy;
         return outcome;
     }
     if (lock.outcome != LockOutcome::Acquired) {
         outcome.refusal = std::wstring(kLockUnusable) + lock.reason + L".";
+        outcome.exitCode = cli::kExitLockUnusable;
         return outcome;
     }
     // Both values are checked before anything is written.
-    std::wstring port;
-    if (std::wstring refusal = ReadProfileValueRefusal(platform.files, state, type.addressKey, outcome.address);
-        !refusal.empty()) {
-        outcome.refusal = std::move(refusal);
-        return outcome;
+    for (auto [key, value] : {std::pair{type.addressKey, &outcome.address}, std::pair{kPortKey, &outcome.port}}) {
+        if (std::wstring refusal = ReadProfileValueRefusal(platform.files, state, key, value->emplace());
+            !refusal.empty()) {
+            outcome.refusal = std::move(refusal);
+            outcome.exitCode = cli::kExitProfileValueRefused;
+            return outcome;
+        }
     }
-    if (std::wstring refusal = ReadProfileValueRefusal(platform.files, state, kPortKey, port); !refusal.empty()) {
-        outcome.refusal = std::move(refusal);
-        return outcome;
-    }
+    // Each value as it was, so that the record shows what this apply changed.
+    outcome.before = ReadStepValues(platform.registry);
     Desk& desk = platform.desk;
-    outcome.run = ApplyAddress(platform.registry, outcome.address, port, ApplyMode::Write,
+    outcome.run = ApplyAddress(platform.registry, *outcome.address, *outcome.port, ApplyMode::Write,
                                [&desk] { return desk.IsOptionSet(OptionButton::OptVsat); });
+    if (outcome.run->failedStep)
+        outcome.exitCode = cli::StepFailedExitCode(outcome.run->steps[*outcome.run->failedStep].number);
     return outcome;
+}
+
+// Writes the click's event; a window has nowhere to say that it could not.
+void Record(const Platform& platform, const ProfileState& state, const ConnectionType& type,
+            const ClickOutcome& outcome, std::wstring_view told)
+{
+    ApplyAttempt attempt;
+    attempt.program = ApplyProgram::Window;
+    attempt.connectionType = type.name;
+    attempt.address = outcome.address;
+    attempt.port = outcome.port;
+    attempt.profilePath = state.ProfilePath;
+    attempt.end = !outcome.refusal.empty() ? ApplyEnd::Refused
+                  : outcome.run->failedStep ? ApplyEnd::Stopped
+                                            : ApplyEnd::Applied;
+    attempt.outcome = told;
+    attempt.exitCode = outcome.exitCode;
+    if (outcome.run) {
+        attempt.before = &outcome.before;
+        attempt.run = &*outcome.run;
+    }
+    (void)RecordApply(platform.eventLog, platform.registry, attempt);
 }
 
 } // namespace
@@ -75,16 +109,19 @@ void CmdApply_Click(const Platform& platform, ProfileState& state)
         return;
 
     const ClickOutcome outcome = ReadAndApplyInTurn(platform, state, *type);
+    // After a failed step its own message is the only one: no "applied".
+    const std::wstring told = !outcome.refusal.empty() ? outcome.refusal
+                              : outcome.run->failedStep
+                                  ? std::wstring(outcome.run->steps[*outcome.run->failedStep].step->prompt)
+                                  : AppliedReport(*type, *outcome.address);
+    // On record as it ends, not when the operator closes the box.
+    Record(platform, state, *type, outcome, told);
     // Boxes come once the lock is released: one left open must never hold up
     // an apply from a deployment tool.
-    if (!outcome.refusal.empty())
-        desk.MsgBox(outcome.refusal, kMbCritical, desk.MainWindowCaption());
-    // After a failed step its own message is the only one: no "applied".
-    else if (outcome.run->failedStep)
-        desk.MsgBox(outcome.run->steps[*outcome.run->failedStep].step->prompt, kMbCritical,
-                    desk.MainWindowCaption());
+    if (outcome.refusal.empty() && !outcome.run->failedStep)
+        desk.MsgBox(told, kMbInformation, kResultTitle);
     else
-        desk.MsgBox(AppliedReport(*type, outcome.address), kMbInformation, kResultTitle);
+        desk.MsgBox(told, kMbCritical, desk.MainWindowCaption());
 }
 
 } // namespace hostwend

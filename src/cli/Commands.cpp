@@ -77,25 +77,23 @@ void PointAtProfileType(ProfileFiles& files, ProfileState& state, CommandResult&
     }
 }
 
-StepOutcome ValueNow(Registry& registry, std::size_t number, const ApplyStep& step, bool windows64)
+StepOutcome ValueNow(std::size_t index, const RegValueRead& read, bool windows64)
 {
     StepOutcome outcome;
-    outcome.number = number;
-    outcome.step = &step;
-    outcome.regeditKeyPath = RegeditKeyPath(step.keyPath, windows64);
-    RegValueRead read = ReadRegValue(registry, step.keyPath, step.valueName);
+    outcome.number = index + 1;
+    outcome.step = &ApplySteps()[index];
+    outcome.regeditKeyPath = RegeditKeyPath(outcome.step->keyPath, windows64);
     outcome.read = read.read;
-    outcome.now = std::move(read.now);
+    outcome.now = read.now;
     return outcome;
 }
 
-std::vector<StepOutcome> ValuesNow(Registry& registry, Computer& computer)
+std::vector<StepOutcome> ValuesNow(const StepValues& read, Computer& computer)
 {
     const bool windows64 = computer.Is64BitWindows();
     std::vector<StepOutcome> values;
-    std::size_t number = 0;
-    for (const ApplyStep& step : ApplySteps())
-        values.push_back(ValueNow(registry, ++number, step, windows64));
+    for (std::size_t i = 0; i < kApplyStepCount; ++i)
+        values.push_back(ValueNow(i, read[i], windows64));
     return values;
 }
 
@@ -103,7 +101,7 @@ CommandResult Show(Registry& registry, ProfileFiles& files, Computer& computer, 
                    CommandResult result)
 {
     result.started = true;
-    result.steps = ValuesNow(registry, computer);
+    result.steps = ValuesNow(ReadStepValues(registry), computer);
     PointAtProfileType(files, state, result);
     // Not one of the eight: a computer without a client, which points nowhere
     // whatever the profile says, unlike a client pointed at another server.
@@ -117,10 +115,13 @@ CommandResult Show(Registry& registry, ProfileFiles& files, Computer& computer, 
 // refusal names the file it came from and leaves no value behind: the read's
 // one-blank default is no value of the file's.
 bool ReadUsable(ProfileFiles& files, ProfileState& state, std::wstring_view key, std::wstring_view profileName,
-                std::optional<std::wstring>& value, std::wstring& asWritten, CommandResult& result)
+                std::optional<std::wstring>& value, std::optional<std::wstring>& read, std::wstring& asWritten,
+                CommandResult& result)
 {
     value.emplace();
-    if (std::wstring refusal = ReadProfileValueRefusal(files, state, key, *value, profileName); !refusal.empty()) {
+    const std::wstring refusal = ReadProfileValueRefusal(files, state, key, *value, profileName);
+    read = value;
+    if (!refusal.empty()) {
         value.reset();
         result.error = refusal + L"; nothing was written";
         result.exitCode = kExitProfileValueRefused;
@@ -221,8 +222,9 @@ CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& co
 
     std::wstring addressAsWritten;
     std::wstring portAsWritten;
-    if (!ReadUsable(files, state, result.type->addressKey, profileName, result.address, addressAsWritten, result) ||
-        !ReadUsable(files, state, kPortKey, profileName, result.port, portAsWritten, result))
+    if (!ReadUsable(files, state, result.type->addressKey, profileName, result.address, result.addressRead,
+                    addressAsWritten, result) ||
+        !ReadUsable(files, state, kPortKey, profileName, result.port, result.portRead, portAsWritten, result))
         return result;
     // Both values are read and will be applied; a warning refuses nothing.
     for (std::wstring warning : {ProfileValueWarning(result.type->addressKey, *result.address, profileName),
@@ -232,7 +234,8 @@ CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& co
     result.started = true;
 
     // Each value as it is before the run, to show beside what it becomes.
-    std::vector<StepOutcome> before = ValuesNow(registry, computer);
+    result.before = ReadStepValues(registry);
+    std::vector<StepOutcome> before = ValuesNow(result.before, computer);
 
     // Every step is checked before the first write: what the profile holds
     // and this client cannot store fails on every such client, and is
@@ -241,9 +244,9 @@ CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& co
     const auto vsatWanted = [vsat] { return vsat; };
     const ApplyRun check = ApplyAddress(registry, *result.address, *result.port, ApplyMode::CheckOnly, vsatWanted);
     const bool refused = check.profileDataStep.has_value();
-    const ApplyRun run = write && !refused
-                             ? ApplyAddress(registry, *result.address, *result.port, ApplyMode::Write, vsatWanted)
-                             : check;
+    const ApplyRun& run = result.run.emplace(
+        write && !refused ? ApplyAddress(registry, *result.address, *result.port, ApplyMode::Write, vsatWanted)
+                          : check);
     for (std::size_t i = 0; i < kApplyStepCount; ++i)
         result.steps.push_back(Outcome(registry, std::move(before[i]), run.steps[i]));
     // The one the error names first, then a line for each other failure.

@@ -7,8 +7,10 @@
 #include "platform/Registry.h"
 #include "profile/ProfileState.h"
 #include "reach/ReachServer.h"
+#include "registry/ApplyAddress.h"
 #include "registry/ApplySteps.h"
 #include "registry/ReadRegValue.h"
+#include "registry/ReadStepValues.h"
 
 #include <cstddef>
 #include <functional>
@@ -48,6 +50,10 @@ struct CommandResult {
     bool started = false;  // show, or the profile's values were read: the steps follow
     std::optional<std::wstring> address;
     std::optional<std::wstring> port;
+    // As read, refused or not: the event log tells a blank value from one
+    // never read.
+    std::optional<std::wstring> addressRead;
+    std::optional<std::wstring> portRead;
     std::vector<std::wstring> warnings;
     std::vector<StepOutcome> steps;
     // show: the address every address-carrying value holds, and the profile's
@@ -57,6 +63,10 @@ struct CommandResult {
     std::wstring report;  // what the window would report, after a full apply
     bool reachAsked = false;           // check --reach
     std::optional<ReachResult> reach;  // set once the check passed and the server was tried
+    // check and apply, once the walk has run: the values it found, and how it
+    // went, for the event log.
+    StepValues before;
+    std::optional<ApplyRun> run;
     std::wstring error;   // why the exit code is not 0
     std::vector<std::wstring> otherErrors;  // check: every other failed step, one line each
     int exitCode = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/Computer.h"
 #include "platform/Desk.h"
+#include "platform/EventLog.h"
 #include "platform/ProfileFiles.h"
 #include "platform/Registry.h"
 
@@ -15,6 +16,7 @@ struct Platform {
     ProfileFiles& files;
     Computer& computer;
     Desk& desk;
+    EventLog& eventLog;
 };
 
 } // namespace hostwend

@@ -90,6 +90,14 @@ table InstallExecuteSequence | cut -f1 | grep -qx RemoveExistingProducts || fail
 table Shortcut | cut -f1-5 | grep -qxF "StartMenuShortcut	ProgramMenuFolder	Hostwend	Program	[#hostwend.exe]" ||
   fail "no Start-menu shortcut to hostwend.exe"
 
+# The event source of the apply events, its sentences in the installed
+# console program; the rows go with their component on uninstall.
+event_source='SYSTEM\CurrentControlSet\Services\EventLog\Application\Hostwend'
+for row in "2	$event_source	EventMessageFile	[#hostwend_cli.exe]	EventSource" \
+           "2	$event_source	TypesSupported	#7	EventSource"; do
+  grep -qxF "$row" <<<"$(table Registry | cut -f2-)" || fail "Registry has no row: ${row//$'\t'/ | }"
+done
+
 # One version everywhere: each program's version resource (its numbers and its
 # FileVersion and ProductVersion texts) and manifest say the package's version.
 fixed_versions() {  # the resource's FILEVERSION and PRODUCTVERSION numbers

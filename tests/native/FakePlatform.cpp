@@ -219,6 +219,14 @@ RegStatus FakePlatform::RegCloseKey(RegKey key)
     return openHandles_.erase(key) ? kErrorSuccess : 6;
 }
 
+std::uint32_t FakePlatform::Report(EventType type, std::uint32_t eventId, const std::vector<std::wstring>& strings)
+{
+    if (eventLogError != 0)
+        return eventLogError;
+    events.push_back({type, eventId, strings, locksHeld, boxes.size()});
+    return 0;
+}
+
 std::wstring FakePlatform::ProgramDirectory() { return programDirectory; }
 
 std::wstring FakePlatform::FileTest(const std::wstring& path)

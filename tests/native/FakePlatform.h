@@ -15,10 +15,10 @@ namespace hostwend::testing {
 // A test double of the operating system that behaves like the real one where
 // the logic depends on it: registry keys, types, sizes and handles; the profile
 // read's capacity rule; modal message boxes answered from a script.
-class FakePlatform : public Registry, public ProfileFiles, public Computer, public Desk {
+class FakePlatform : public Registry, public ProfileFiles, public Computer, public Desk, public EventLog {
 public:
     // Every role at once, as the window's commands take them.
-    Platform Roles() { return Platform{*this, *this, *this, *this}; }
+    Platform Roles() { return Platform{*this, *this, *this, *this, *this}; }
 
     struct ShownBox {
         std::wstring prompt;
@@ -76,6 +76,19 @@ public:
     };
     std::vector<ProfileRead> profileReads;
 
+    // --- event log ---
+    struct ReportedEvent {
+        EventType type;
+        std::uint32_t id;
+        std::vector<std::wstring> strings;
+        int locksHeld;           // apply locks held as it was written
+        std::size_t boxesShown;  // message boxes shown before it
+    };
+    std::vector<ReportedEvent> events;
+    std::uint32_t eventLogError = 0;  // not 0: every report fails with this Windows error
+    std::wstring accountName = L"BRANCH\\operator";
+    std::wstring computerName = L"TILL-04";
+
     // --- message boxes ---
     std::vector<ShownBox> boxes;
     std::vector<int> answers;  // consumed in order; kIdOk once they run out
@@ -111,6 +124,9 @@ public:
     ApplyLockResult LockApply(std::uint32_t waitMilliseconds) override;
     std::unique_ptr<InterruptionHold> HoldInterruptions() override;
     bool Is64BitWindows() override { return windows64; }
+    std::wstring AccountName() override { return accountName; }
+    std::wstring ComputerName() override { return computerName; }
+    std::uint32_t Report(EventType type, std::uint32_t eventId, const std::vector<std::wstring>& strings) override;
     std::string ToAnsi(std::wstring_view text) override;
     std::wstring FromAnsi(std::string_view text) override;
 

@@ -92,6 +92,12 @@ expect_one_entry() {  # expect_one_entry PRODUCT_CODE WHEN
 shortcuts() {
   find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/Hostwend.lnk' 2>/dev/null
 }
+# The apply events' source, as "NAME TYPE DATA" lines; nothing when there is none.
+event_source() {
+  local key
+  key=$(run64 reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Hostwend' /reg:64 2>/dev/null) &&
+    tr -d '\r' <<<"$key" | awk 'NF >= 3 {$1 = $1; print}' || true
+}
 expect_entry() {  # expect_entry PRODUCT_CODE VERSION
   local entry
   entry=$(uninstall_entry "$1")
@@ -123,6 +129,9 @@ cmp -s "$source/res/images/hostwend.ico" "$WINEPREFIX/drive_c/windows/Installer/
   fail "the product icon was not installed"
 run64 reg query 'HKLM\Software\Classes\Installer\Products' /s /reg:64 2>/dev/null | tr -d '\r' |
   grep -qiF "ProductIcon    REG_SZ    C:\\windows\\Installer\\$code\\hostwend.ico" || fail "no ProductIcon for $code"
+for line in "EventMessageFile REG_SZ $installed\\hostwend-cli.exe" "TypesSupported REG_DWORD 0x7"; do
+  grep -qxF "$line" <<<"$(event_source)" || fail "the event source lacks: $line"
+done
 
 echo "== the installed programs"
 HOSTWEND_INSTALLED_DIR=$installed run "$window_test" --gtest_brief=1 || fail "the installed window program did not start cleanly"
@@ -188,6 +197,7 @@ done
 [ -z "$(shortcuts)" ] || fail "shortcut left behind: $(shortcuts)"
 [ -z "$(hostwend_entries)" ] || fail "still in Programs and Features after the uninstall: $(hostwend_entries)"
 [ -z "$(install_folder_value)" ] || fail "the InstallFolder value is left behind"
+[ -z "$(event_source)" ] || fail "the event source is still registered: $(event_source)"
 cmp -s "$work/HWD.ini.edited" "$folder/HWD.ini" || fail "the uninstall did not leave the edited HWD.ini"
 
 [ $status -eq 0 ] && echo "installer ok ($arch): install, one Hostwend, upgrade $version -> $next, uninstall"

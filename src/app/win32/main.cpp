@@ -4,6 +4,7 @@
 #include "app/win32/WindowDesk.h"
 #include "platform/win32/DllSearch.h"
 #include "platform/win32/Win32Computer.h"
+#include "platform/win32/Win32EventLog.h"
 #include "platform/win32/Win32ProfileFiles.h"
 #include "platform/win32/Win32Registry.h"
 
@@ -47,7 +48,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         return waitingWindow ? waitingWindow->WaitAnswering(object, milliseconds)
                              : WaitForSingleObject(object, milliseconds);
     });
-    Platform platform{registry, files, computer, desk};
+    Win32EventLog eventLog;
+    Platform platform{registry, files, computer, desk, eventLog};
     ProfileState Module1;  // lives for the whole run
     OpenWindows windows;
     AppContext app{instance, platform, Module1, windows};

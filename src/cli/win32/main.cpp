@@ -1,11 +1,14 @@
 #include "cli/Arguments.h"
+#include "cli/CommandRecord.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Report.h"
 #include "cli/win32/Console.h"
 #include "platform/win32/DllSearch.h"
+#include "platform/DecimalText.h"
 #include "platform/win32/Win32Computer.h"
 #include "platform/win32/Win32Network.h"
+#include "platform/win32/Win32EventLog.h"
 #include "platform/win32/Win32ProfileFiles.h"
 #include "platform/win32/Win32Registry.h"
 
@@ -86,6 +89,9 @@ int wmain(int argc, wchar_t** argv)
     // waits and holds nothing.
     const CommandResult result = RunCommand(registry, files, computer, network, state, arguments, profilePath,
                                             [] { Write(STD_ERROR_HANDLE, TextWaiting()); });
+    // On record as the apply ends, before output that a full pipe may hold up.
+    Win32EventLog eventLog;
+    const std::uint32_t recordError = RecordCommand(eventLog, registry, result);
 
     // Written only now, with the apply lock released and every step done: a
     // console paused by a selection, or a full pipe, cannot hold an apply
@@ -102,5 +108,8 @@ int wmain(int argc, wchar_t** argv)
         Write(STD_OUTPUT_HANDLE, text + TextFooter(result));
     }
     Write(STD_ERROR_HANDLE, TextDiagnostics(result));
+    if (recordError != 0)
+        Write(STD_ERROR_HANDLE, L"hostwend-cli: this apply could not be recorded in the event log (Windows error " +
+                                    DecimalText(recordError) + L")\r\n");
     return result.exitCode;
 }

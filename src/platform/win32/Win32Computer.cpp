@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Computer.h"
 
+#include "platform/win32/LastError.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <sddl.h>
@@ -32,12 +33,6 @@ Function Kernel32Function(const char* name)
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     FARPROC found = kernel ? GetProcAddress(kernel, name) : nullptr;
     return reinterpret_cast<Function>(reinterpret_cast<void*>(found));
-}
-
-std::uint32_t LastErrorOr(std::uint32_t fallback)
-{
-    const DWORD error = GetLastError();
-    return error != 0 ? error : fallback;
 }
 
 class Win32LockObjects final : public LockObjects {

@@ -224,5 +224,95 @@ TEST(ApplyCommand, WaitsForAnotherApplyAndGivesUpWithNothingReadOrWritten)
         EXPECT_EQ(box.locksHeld, 0) << box.prompt.c_str();
 }
 
+// One event per apply, written once the lock is released and before the box
+// that tells the operator; the operator sees the same boxes whether or not
+// the event log takes it.
+TEST(ApplyCommand, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
+{
+    const std::wstring applied = L"Lan/Dial up IP address ( 10.1.2.3 ) applied.";
+    const std::wstring stopped =
+        L"Error occured while updating ODBC IPAddress under SOFTWARE\\TARN\\TARN6\\TARN Client\\ODBC";
+    const std::vector<std::wstring> written{L"10.1.2.3:7777:0", L"10.1.2.3:7777:0", L"10.1.2.3",
+                                            L"239.255.255.255:10.1.2.3", L"7777", L"not for this type"};
+    auto with = [&](std::vector<std::wstring> afters, std::vector<std::wstring> last) {
+        afters.insert(afters.end(), last.begin(), last.end());
+        return afters;
+    };
+    const struct {
+        const char* name;
+        void (*setUp)(Machine&);
+        std::vector<std::wstring> head;    // type, address, port, outcome, exit code
+        std::vector<std::wstring> afters;  // each value's data after, or why not; none when refused
+        EventType type = EventType::Information;
+        std::uint32_t id = 1000;
+    } cases[] = {
+        {"applied", [](Machine&) {}, {L"lan", L"10.1.2.3", L"7777", applied, L"0"},
+         with(written, {L"10.1.2.3", L"10.1.2.3"})},
+        {"stopped", [](Machine& m) { m.platform.SetValue(kTarnValues[6].first, kTarnValues[6].second, 2, {'x', 0}); },
+         {L"lan", L"10.1.2.3", L"7777", stopped, L"27"},
+         with(written, {L"failed: the value is neither text (REG_SZ) nor a number (REG_DWORD)", L"not reached"}),
+         EventType::Error, 1001},
+        {"value refused", [](Machine& m) { m.platform.SetProfileEntry("SETUP", "BcastUDPPort", " "); },
+         {L"lan", L"10.1.2.3", L"(blank)", L"BcastUDPPort missing in HWD.ini", L"3"}, {}, EventType::Warning, 1002},
+        {"another apply", [](Machine& m) { m.platform.lockHeldElsewhere = true; },
+         {L"lan", L"(not read)", L"(not read)",
+          L"Another Hostwend is applying settings on this computer. Try again when it has finished.", L"4"},
+         {}, EventType::Warning, 1002},
+        {"lock unusable", [](Machine& m) { m.platform.lockUnusableReason = L"reason (Windows error 6)"; },
+         {L"lan", L"(not read)", L"(not read)",
+          L"Hostwend cannot make sure that no other Hostwend changes these settings at the same time, so it has "
+          L"changed nothing. Tell your administrator: the apply lock cannot be used because reason (Windows error 6).",
+          L"6"},
+         {}, EventType::Warning, 1002},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::vector<FakePlatform::ShownBox>> boxesSeen;
+        for (std::uint32_t eventLogError : {0u, 1502u}) {
+            Machine machine;
+            FakePlatform& platform = machine.platform;
+            platform.eventLogError = eventLogError;
+            machine.Choose(OptionButton::OptLan);
+            platform.SetProfileEntry("SETUP", "LanAddress", "10.1.2.3");
+            c.setUp(machine);
+
+            CmdApply_Click(platform.Roles(), machine.state);
+
+            boxesSeen.push_back(platform.boxes);
+            if (eventLogError != 0) {
+                EXPECT_TRUE(platform.events.empty());
+                continue;
+            }
+            ASSERT_EQ(platform.events.size(), 1u);
+            const FakePlatform::ReportedEvent& event = platform.events[0];
+            EXPECT_EQ(event.type, c.type);
+            EXPECT_EQ(event.id, c.id);
+            EXPECT_EQ(event.locksHeld, 0);
+            EXPECT_EQ(event.boxesShown, 1u) << "written after the confirmation, before the box that follows it";
+            std::vector<std::wstring> expected{L"window", L"" HOSTWEND_PROGRAM_VERSION, L"BRANCH\\operator",
+                                               L"TILL-04", c.head[0], c.head[1], c.head[2],
+                                               L"C:\\Hostwend\\HWD.ini", c.head[3], c.head[4]};
+            for (std::size_t i = 0; i < c.afters.size(); ++i) {
+                expected.push_back(L"HKEY_LOCAL_MACHINE\\" + platform.FromAnsi(kTarnValues[i].first));
+                expected.push_back(platform.FromAnsi(kTarnValues[i].second));
+                expected.push_back(i == 6 && c.id == 1001 ? L"x" : L"old");
+                expected.push_back(c.afters[i]);
+            }
+            EXPECT_EQ(event.strings, expected);
+        }
+        ASSERT_EQ(boxesSeen[0].size(), boxesSeen[1].size());
+        for (std::size_t i = 0; i < boxesSeen[0].size(); ++i)
+            EXPECT_EQ(boxesSeen[0][i].prompt, boxesSeen[1][i].prompt) << "the event log changed a box";
+    }
+
+    // Cancel, or no choice at all, writes nothing and records nothing.
+    Machine machine;
+    CmdApply_Click(machine.platform.Roles(), machine.state);
+    machine.Choose(OptionButton::OptLan);
+    machine.platform.answers = {2};
+    CmdApply_Click(machine.platform.Roles(), machine.state);
+    EXPECT_TRUE(machine.platform.events.empty());
+}
+
 } // namespace
 } // namespace hostwend

@@ -2,6 +2,7 @@
 #include "FakePlatform.h"
 #include "TarnClient.h"
 #include "cli/Arguments.h"
+#include "cli/CommandRecord.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Report.h"
@@ -475,6 +476,134 @@ TEST(CliCommands, CheckReachTriesTheServerOnlyOnceTheCheckPasses)
         if (c.exitCode == kExitServerUnreachable) {
             EXPECT_EQ(result.error.find(L"the server "), 0u) << result.error.c_str();
         }
+    }
+}
+
+// One event per apply: its type and ID, and every insert, for each way an
+// apply ends; show and check change nothing and record nothing.
+TEST(CliCommands, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
+{
+    const std::vector<std::wstring> before{L"old", L"old", L"old", L"old", L"1", L"0", L"old", L"old"};
+    const std::vector<std::wstring> after{L"172.20.4.2:7777:0", L"172.20.4.2:7777:0", L"172.20.4.2",
+                                          L"239.255.255.255:172.20.4.2", L"7777", L"1", L"172.20.4.2",
+                                          L"172.20.4.2"};
+    auto record = [](Machine& machine, const CommandResult& result) {
+        EXPECT_EQ(RecordCommand(machine, machine, result), 0u);
+        return machine.events;
+    };
+    auto header = [](const CommandResult& result, const wchar_t* address, const wchar_t* port) {
+        return std::vector<std::wstring>{L"console", L"" HOSTWEND_PROGRAM_VERSION, L"BRANCH\\operator", L"TILL-04",
+                                         L"vsat", address, port, kProfile,
+                                         result.exitCode == 0 ? result.report : result.error,
+                                         std::to_wstring(result.exitCode)};
+    };
+    auto value = [](std::size_t i, std::wstring before, std::wstring after) {
+        return std::vector<std::wstring>{L"HKEY_LOCAL_MACHINE\\" + std::wstring(kTarnValues[i].first.begin(),
+                                                                               kTarnValues[i].first.end()),
+                                         std::wstring(kTarnValues[i].second.begin(), kTarnValues[i].second.end()),
+                                         std::move(before), std::move(after)};
+    };
+
+    {
+        SCOPED_TRACE("every value written");
+        Machine machine;
+        const CommandResult result = machine.Run({L"apply", L"vsat"});
+        const auto events = record(machine, result);
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].type, EventType::Information);
+        EXPECT_EQ(events[0].id, 1000u);
+        std::vector<std::wstring> expected = header(result, L"172.20.4.2", L"7777");
+        for (std::size_t i = 0; i < 8; ++i)
+            for (std::wstring& text : value(i, before[i], after[i]))
+                expected.push_back(std::move(text));
+        EXPECT_EQ(events[0].strings, expected);
+    }
+    for (std::size_t failing = 0; failing < 8; ++failing) {
+        SCOPED_TRACE("stopped at step " + std::to_string(failing + 1));
+        Machine machine;
+        machine.SetValue(kTarnValues[failing].first, kTarnValues[failing].second, kRegBinary, {0xab, 0x01});
+        const CommandResult result = machine.Run({L"apply", L"vsat"});
+        const auto events = record(machine, result);
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].type, EventType::Error);
+        EXPECT_EQ(events[0].id, 1001u);
+        EXPECT_EQ(result.exitCode, 21 + static_cast<int>(failing));
+        std::vector<std::wstring> expected = header(result, L"172.20.4.2", L"7777");
+        for (std::size_t i = 0; i < 8; ++i)
+            for (std::wstring& text :
+                 i < failing    ? value(i, before[i], after[i])
+                 : i > failing  ? value(i, before[i], L"not reached")
+                                : value(i, L"ab 01",
+                                        L"failed: the value is neither text (REG_SZ) nor a number (REG_DWORD)"))
+                expected.push_back(std::move(text));
+        EXPECT_EQ(events[0].strings, expected);
+    }
+
+    // Refused before any write: what was read of the profile, and why.
+    const struct {
+        const char* name;
+        void (*setUp)(Machine&);
+        const wchar_t* address;
+        const wchar_t* port;
+        int exitCode;
+    } refusals[] = {
+        {"not elevated", [](Machine& m) { m.elevated = false; }, L"(not read)", L"(not read)", kExitNotElevated},
+        {"no profile", [](Machine& m) { m.ordinaryFiles.clear(); }, L"(not read)", L"(not read)", kExitProfileMissing},
+        {"another apply", [](Machine& m) { m.lockHeldElsewhere = true; }, L"(not read)", L"(not read)", kExitApplyBusy},
+        {"lock unusable", [](Machine& m) { m.lockUnusableReason = L"reason"; }, L"(not read)", L"(not read)",
+         kExitLockUnusable},
+        {"blank address", [](Machine& m) { m.SetProfileEntry("SETUP", "VsatAddress", "  "); }, L"(blank)",
+         L"(not read)", kExitProfileValueRefused},
+        {"no port", [](Machine& m) { m.SetProfileEntry("SETUP", "BcastUDPPort", ""); }, L"172.20.4.2", L"(blank)",
+         kExitProfileValueRefused},
+    };
+    for (const auto& c : refusals) {
+        SCOPED_TRACE(c.name);
+        Machine machine;
+        c.setUp(machine);
+        const CommandResult result = machine.Run({L"apply", L"vsat"});
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        const auto events = record(machine, result);
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].type, EventType::Warning);
+        EXPECT_EQ(events[0].id, 1002u);
+        EXPECT_EQ(events[0].strings, header(result, c.address, c.port));
+    }
+
+    {
+        SCOPED_TRACE("data too long for the event log");
+        Machine machine;
+        machine.SetString(kTarnValues[0].first, kTarnValues[0].second, std::string(600, 'a'));
+        const CommandResult result = machine.Run({L"apply", L"vsat"});
+        const auto events = record(machine, result);
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].strings[12], std::wstring(500, L'a') + L"... (600 characters)");
+    }
+    {
+        SCOPED_TRACE("internal error half-way");
+        Machine machine;
+        machine.throwAtWriteOf = "BcastUDPAddress";
+        const CommandResult result = machine.Run({L"apply", L"vsat"});
+        const auto events = record(machine, result);
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].type, EventType::Error);
+        EXPECT_EQ(events[0].id, 1001u);
+        ASSERT_EQ(events[0].strings.size(), 42u);
+        EXPECT_EQ(events[0].strings[9], L"1");
+        EXPECT_EQ(events[0].strings[41], L"(not known)");
+    }
+
+    {
+        SCOPED_TRACE("show and check, one of them failing");
+        Machine machine;
+        machine.SetValue(kTarnValues[2].first, kTarnValues[2].second, kRegBinary, {0xab});
+        for (const CommandResult& result :
+             {machine.Run({L"show"}), machine.Run({L"check", L"vsat"}), machine.Run({L"check", L"lan"})})
+            EXPECT_EQ(RecordCommand(machine, machine, result), 0u);
+        EXPECT_TRUE(machine.events.empty());
+        // An event log that takes nothing is reported, for one line on standard error.
+        machine.eventLogError = 1502;
+        EXPECT_EQ(RecordCommand(machine, machine, machine.Run({L"apply", L"vsat"})), 1502u);
     }
 }
 

@@ -7,6 +7,7 @@ Run by CTest inside the test command's Wine session; run alone, it starts a
 session of its own:  python3 tests/wine/cli/cli_test.py [-v]
 """
 import concurrent.futures
+import getpass
 import json
 import os
 import re
@@ -26,6 +27,10 @@ if os.environ.get("HOSTWEND_WINE_SESSION") != "1":
 BUILD = os.path.join(ROOT, "build", "windows-x64")
 CLI_EXE = os.environ.get("HOSTWEND_CLI_EXE", os.path.join(BUILD, "hostwend-cli.exe"))
 TARNREG_EXE = os.environ.get("HOSTWEND_TARNREG_EXE", os.path.join(BUILD, "tests", "wine", "tarnreg.exe"))
+# The window's own Wine test drives it; the program it starts lies beside the console program.
+APPLY_TESTS_EXE = os.environ.get("HOSTWEND_APPLY_TESTS_EXE",
+                                 os.path.join(BUILD, "tests", "wine", "apply_wine_tests.exe"))
+WINDOW_EXE = os.path.join(os.path.dirname(CLI_EXE), "hostwend.exe")
 WINE_TIMEOUT = 45  # an apply may wait 30 s for another one
 
 HKLM = "HKEY_LOCAL_MACHINE\\"
@@ -103,10 +108,11 @@ def winpath(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def run_wine(exe, args, cwd=None):
+def run_wine(exe, args, cwd=None, env=None):
     started = time.monotonic()
     done = subprocess.run(["wine", exe, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, cwd=cwd, timeout=WINE_TIMEOUT)
+                          stderr=subprocess.PIPE, cwd=cwd, timeout=WINE_TIMEOUT,
+                          env=dict(os.environ, **env) if env else None)
     STATS["wine starts"] += 1
     STATS["wine seconds"] += time.monotonic() - started
     return done, time.monotonic() - started
@@ -121,6 +127,56 @@ def reg(*commands):
 
 
 SNAPSHOT, VALUES = ["snapshot"], ["values"]
+
+
+# ---- The event log as Wine shows it: it keeps no event, but ReportEventW
+# names the event's type and ID on the advapi channel and writes each of its
+# strings to the eventlog channel, at the level of the event's type.
+
+EVENT_DEBUG = {"WINEDEBUG": "-all,+eventlog,fixme+advapi"}
+INFORMATION, ERROR, WARNING = 4, 1, 2
+LEVELS = {INFORMATION: "trace", ERROR: "err", WARNING: "warn"}
+ESCAPES = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
+
+
+def unescaped(text):
+    """A string as Wine's debugstr_w prints it, back as it was: \\, \\", \\n, \\r, \\t, \\xxxx."""
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and text[i + 1] in ESCAPES:
+            out.append(ESCAPES[text[i + 1]])
+            i += 2
+        elif text[i] == "\\":
+            out.append(chr(int(text[i + 1:i + 5], 16)))
+            i += 5
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+def reported_events(stderr):
+    """Each ReportEventW call in a Wine process's standard error, in order, as
+    {"type", "id", "count", "levels", "strings"}."""
+    events = []
+    for line in stderr.splitlines():
+        head = re.match(r"[0-9a-f]+:fixme:advapi:ReportEventW \((.*)\): stub$", line)
+        if head:
+            fields = head.group(1).split(",")
+            events.append({"type": int(fields[1], 16), "id": int(fields[3], 16), "count": int(fields[5], 16),
+                           "levels": set(), "strings": []})
+            continue
+        string = re.match(r'[0-9a-f]+:(trace|err|warn):eventlog:ReportEventW L"(.*)"$', line)
+        if string and events:
+            events[-1]["levels"].add(string.group(1))
+            events[-1]["strings"].append(unescaped(string.group(2)))
+    return events
+
+
+def version():
+    """The version the programs are built as: the one project() in CMakeLists.txt gives."""
+    with open(os.path.join(ROOT, "CMakeLists.txt")) as f:
+        return re.search(r"project\(Hostwend VERSION ([0-9.]+)", f.read()).group(1)
 
 
 class Run:
@@ -167,8 +223,8 @@ class CliTest(unittest.TestCase):
             f.write("[SETUP]\r\n" + text)
         return path
 
-    def cli(self, *args, cwd=None):
-        done, seconds = run_wine(self.exe, list(args), cwd=cwd)
+    def cli(self, *args, cwd=None, env=None):
+        done, seconds = run_wine(self.exe, list(args), cwd=cwd, env=env)
         run = Run(done, seconds, any(arg.lower() == "--json" for arg in args))
         if "show" in args:
             STATS["show seconds"].append(seconds)
@@ -421,6 +477,79 @@ class CliTest(unittest.TestCase):
         self.assertEqual(run.code, 0, run)
         self.assertEqual(run.doc["profile"], winpath(path))
         self.assertEqual(shown(reg(VALUES)[0]["values"][7]), "10.40.0.1")
+
+    # ---- the event log
+
+    def assertEvent(self, event, event_type, event_id, head, values=None):
+        """One event: its type, ID and level, the ten strings every event
+        has (account and computer as Wine names them), then the eight
+        values' key, name, data before and after."""
+        self.assertEqual((event["type"], event["id"], event["levels"]),
+                         (event_type, event_id, {LEVELS[event_type]}), event)
+        self.assertEqual(event["count"], len(event["strings"]), event)
+        strings = event["strings"]
+        account, computer = strings[2], strings[3]
+        self.assertEqual(account, computer + "\\" + getpass.getuser(), event)
+        self.assertEqual(strings[:2] + strings[4:10], head, event)
+        expected_values = [] if values is None else [
+            part for (key, name), (before, after) in zip(STEPS, values) for part in (HKLM + key, name, before, after)]
+        self.assertEqual(strings[10:], expected_values, event)
+
+    def test_each_apply_leaves_one_event_and_show_and_check_none(self):
+        ok = self.profile("event.ini", "LanAddress=10.50.0.1\r\nBcastUDPPort=7777\r\n")
+        blank = self.profile("event-blank.ini", "LanAddress=  \r\nBcastUDPPort=7777\r\n")
+        # (arguments, registry damage, event type and ID or None, exit code)
+        table = [
+            (["--profile", ok, "apply", "lan"], [], (INFORMATION, 1000), 0),
+            (["--profile", ok, "apply", "lan"], [["delete-value", "5"]], (ERROR, 1001), 25),
+            (["--profile", blank, "apply", "lan"], [], (WARNING, 1002), 3),
+            (["--profile", ok, "check", "lan"], [["delete-value", "5"]], None, 25),
+            (["--profile", ok, "show"], [], None, 0),
+        ]
+        for args, damage, kind, exit_code in table:
+            with self.subTest(" ".join(args[2:]) + f" exit {exit_code}"):
+                registry = reg(["seed"], *damage, VALUES)[0]["values"]
+                run = self.cli("--json", *args, env=EVENT_DEBUG)
+                self.assertEqual(run.code, exit_code, run)
+                events = reported_events(run.stderr)
+                if kind is None:
+                    self.assertEqual(events, [], "show and check change nothing and write no event")
+                    continue
+                self.assertEqual(len(events), 1, run)
+                doc = run.doc
+                head = ["console", version(), "lan", "10.50.0.1" if args[1] == ok else "(blank)",
+                        "7777" if args[1] == ok else "(not read)", winpath(args[1]),
+                        doc["report"] if exit_code == 0 else doc["error"], str(exit_code)]
+                values = None
+                if kind[1] != 1002:
+                    steps = {s["step"]: s for s in doc["steps"]}
+                    values = [(shown(registry[n - 1]) if registry[n - 1] else "(missing)",
+                               "not for this type" if n not in steps
+                               else steps[n]["new_data"] if steps[n]["outcome"] == "written"
+                               else "failed: " + steps[n]["reason"] if steps[n]["outcome"] == "failed"
+                               else steps[n]["outcome"]) for n in range(1, 9)]
+                    self.assertEqual(values[4][1], "7777" if exit_code == 0 else "failed: the value is missing")
+                self.assertEvent(events[0], *kind, head, values)
+
+    def test_the_window_leaves_one_event_for_its_apply_and_none_for_cancel(self):
+        # The window's own Wine test works it; its windows write to the
+        # standard error of that test, which this one reads.
+        done, _ = run_wine(APPLY_TESTS_EXE, ["--gtest_brief=1", "--gtest_filter=ApplyEndToEnd.CancelWritesNothing:"
+                                             "ApplyEndToEnd.AFailedStepShowsOnlyItsOwnMessage"],
+                           env=dict(EVENT_DEBUG, HOSTWEND_EXE=winpath(WINDOW_EXE)))
+        self.assertEqual(done.returncode, 0, done.stdout.decode("utf-8", "replace"))
+        # The failed step's test also runs a console apply while the box is open.
+        events = [e for e in reported_events(done.stderr.decode("utf-8", "replace")) if e["strings"][:1] == ["window"]]
+        self.assertEqual(len(events), 1, events)
+        strings = events[0]["strings"]
+        self.assertTrue(strings[7].endswith("\\HWD.ini"), strings)
+        # The broadcast server key is missing: steps 1 and 2 written, step 3 failed.
+        after = ["10.1.2.3:7777:0", "10.1.2.3:7777:0",
+                 "failed: the key is missing or cannot be opened to query and set values"] + ["not reached"] * 5
+        before = ["old", "old", "(missing)", "(missing)", "(missing)", "(missing)", "old", "old"]
+        self.assertEvent(events[0], ERROR, 1001,
+                         ["window", version(), "lan", "10.1.2.3", "7777", strings[7],
+                          "Error occured while updating - Bcast Address (1 of 2) ", "23"], list(zip(before, after)))
 
     # ---- two applies at once
 

@@ -126,8 +126,6 @@ bool ShowsSystemIcon(HWND iconControl, LPCWSTR systemIcon)
     return true;
 }
 
-namespace {
-
 std::wstring ProgramPath()
 {
     const char* path = std::getenv("HOSTWEND_EXE");
@@ -138,6 +136,8 @@ std::wstring ProgramPath()
         wide.push_back(static_cast<wchar_t>(*c == '/' ? '\\' : *c));
     return wide;
 }
+
+namespace {
 
 void RemoveTree(const std::wstring& directory)
 {

@@ -77,6 +77,9 @@ private:
     PROCESS_INFORMATION process_{};
 };
 
+// HOSTWEND_EXE, the built hostwend.exe, as a Windows path.
+std::wstring ProgramPath();
+
 // Runs hostwend-cli.exe, beside HOSTWEND_EXE, with these arguments, without a console of its own,
 // and returns its exit code; ended by its own handle when the deadline passes.
 std::optional<DWORD> RunConsoleProgram(const std::wstring& arguments, std::chrono::milliseconds deadline = 20s);

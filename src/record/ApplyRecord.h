@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/EventLog.h"
+#include "platform/Registry.h"
+#include "registry/ApplyAddress.h"
+#include "registry/ReadStepValues.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hostwend {
+
+// The events an apply writes, one per apply, as the message table numbers them.
+inline constexpr std::uint32_t kEventApplied = 1000;  // every value written
+inline constexpr std::uint32_t kEventStopped = 1001;  // stopped part-way: some values may be written
+inline constexpr std::uint32_t kEventRefused = 1002;  // refused before any write
+
+enum class ApplyProgram { Window, Console };
+enum class ApplyEnd { Applied, Stopped, Refused };
+
+// What one apply did, as the program that ran it knows it once the apply lock
+// is released. Views only: composing the record allocates, gathering it not.
+struct ApplyAttempt {
+    ApplyProgram program = ApplyProgram::Console;
+    std::wstring_view connectionType;
+    std::optional<std::wstring_view> address;  // unset: never read
+    std::optional<std::wstring_view> port;
+    std::wstring_view profilePath;
+    ApplyEnd end = ApplyEnd::Refused;
+    std::wstring_view outcome;  // what the program told its operator
+    int exitCode = 0;           // the console program's exit code for it
+    const StepValues* before = nullptr;  // set with run: the values as the walk found them
+    const ApplyRun* run = nullptr;       // the walk, once it has begun
+};
+
+struct ApplyEvent {
+    EventType type = EventType::Information;
+    std::uint32_t id = 0;
+    std::vector<std::wstring> strings;  // %1, %2, ... of the event's sentence
+};
+
+// The event for an apply: its type, ID and inserted strings. The registry is
+// asked only how it stores text, to show each value as a read would show it.
+[[nodiscard]] ApplyEvent ComposeApplyEvent(Registry& registry, std::wstring_view account, std::wstring_view computer,
+                                           const ApplyAttempt& attempt);
+
+// Composes and writes the event; returns the Windows error code, 0 when
+// written. Never throws: the record never changes an apply's outcome.
+[[nodiscard]] std::uint32_t RecordApply(EventLog& log, Registry& registry, const ApplyAttempt& attempt) noexcept;
+
+} // namespace hostwend

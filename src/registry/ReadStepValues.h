@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/Registry.h"
+#include "registry/ApplySteps.h"
+#include "registry/ReadRegValue.h"
+
+#include <array>
+
+namespace hostwend {
+
+// Each of the eight values as it is now, in step order.
+using StepValues = std::array<RegValueRead, kApplyStepCount>;
+
+// Reads the eight values with read access only: what show shows, and what an
+// apply is about to change.
+[[nodiscard]] StepValues ReadStepValues(Registry& registry);
+
+} // namespace hostwend
