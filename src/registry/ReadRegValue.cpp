@@ -77,7 +77,7 @@ std::wstring RegTypeName(std::uint32_t type)
     case kRegQword:
         return L"REG_QWORD";
     default:
-        return L"type " + std::to_wstring(type);
+        return L"type " + DecimalText(type);
     }
 }
 
