@@ -1,6 +1,6 @@
 #include "app/ApplyCommand.h"
 
-#include "cli/ExitCodes.h"
+#include "record/ExitCodes.h"
 #include "profile/ConnectionType.h"
 #include "profile/ProfileValueCheck.h"
 #include "record/ApplyRecord.h"
@@ -33,7 +33,7 @@ struct ClickOutcome {
     std::wstring refusal;
     // The console program's exit code for the same outcome: the event log
     // records both programs' applies under the same numbers.
-    int exitCode = cli::kExitDone;
+    int exitCode = kExitDone;
     std::optional<std::wstring> address;
     std::optional<std::wstring> port;
     StepValues before;
@@ -48,12 +48,12 @@ ClickOutcome ReadAndApplyInTurn(const Platform& platform, ProfileState& state, c
     const ApplyLockResult lock = platform.computer.LockApply(kApplyLockWaitMilliseconds);
     if (lock.outcome == LockOutcome::Busy) {
         outcome.refusal = kLockTimedOut;
-        outcome.exitCode = cli::kExitApplyBusy;
+        outcome.exitCode = kExitApplyBusy;
         return outcome;
     }
     if (lock.outcome != LockOutcome::Acquired) {
         outcome.refusal = std::wstring(kLockUnusable) + lock.reason + L".";
-        outcome.exitCode = cli::kExitLockUnusable;
+        outcome.exitCode = kExitLockUnusable;
         return outcome;
     }
     // Both values are checked before anything is written.
@@ -61,7 +61,7 @@ ClickOutcome ReadAndApplyInTurn(const Platform& platform, ProfileState& state, c
         if (std::wstring refusal = ReadProfileValueRefusal(platform.files, state, key, value->emplace());
             !refusal.empty()) {
             outcome.refusal = std::move(refusal);
-            outcome.exitCode = cli::kExitProfileValueRefused;
+            outcome.exitCode = kExitProfileValueRefused;
             return outcome;
         }
     }
@@ -71,7 +71,7 @@ ClickOutcome ReadAndApplyInTurn(const Platform& platform, ProfileState& state, c
     outcome.run = ApplyAddress(platform.registry, *outcome.address, *outcome.port, ApplyMode::Write,
                                [&desk] { return desk.IsOptionSet(OptionButton::OptVsat); });
     if (outcome.run->failedStep)
-        outcome.exitCode = cli::StepFailedExitCode(outcome.run->steps[*outcome.run->failedStep].number);
+        outcome.exitCode = StepFailedExitCode(outcome.run->steps[*outcome.run->failedStep].number);
     return outcome;
 }
 

@@ -1,6 +1,6 @@
 #include "cli/CommandRecord.h"
 
-#include "cli/ExitCodes.h"
+#include "record/ExitCodes.h"
 #include "record/ApplyRecord.h"
 
 namespace hostwend::cli {

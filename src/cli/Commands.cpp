@@ -1,6 +1,6 @@
 #include "cli/Commands.h"
 
-#include "cli/ExitCodes.h"
+#include "record/ExitCodes.h"
 #include "cli/ReachReport.h"
 #include "cli/StepErrors.h"
 #include "profile/ProfileValueCheck.h"

@@ -1,7 +1,7 @@
 #include "cli/Arguments.h"
 #include "cli/CommandRecord.h"
 #include "cli/Commands.h"
-#include "cli/ExitCodes.h"
+#include "record/ExitCodes.h"
 #include "cli/Report.h"
 #include "cli/win32/Console.h"
 #include "platform/win32/DllSearch.h"

@@ -4,7 +4,7 @@
 #include "cli/Arguments.h"
 #include "cli/CommandRecord.h"
 #include "cli/Commands.h"
-#include "cli/ExitCodes.h"
+#include "record/ExitCodes.h"
 #include "cli/Report.h"
 
 #include <gtest/gtest.h>

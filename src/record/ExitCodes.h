@@ -3,10 +3,11 @@
 #include <cstddef>
 #include <string_view>
 
-namespace hostwend::cli {
+namespace hostwend {
 
-// What the console program tells deployment tools, which see only the number:
-// once released, a number never changes its meaning.
+// How an apply ends, by number: the console program's exit code, which
+// deployment tools see alone, and the outcome both programs put on record.
+// Once released, a number never changes its meaning.
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitInternalError = 1;  // never a code that means something else
 inline constexpr int kExitProfileMissing = 2;
@@ -23,4 +24,4 @@ inline constexpr int StepFailedExitCode(std::size_t stepNumber)
     return kExitFirstStepFailed - 1 + static_cast<int>(stepNumber);
 }
 
-} // namespace hostwend::cli
+} // namespace hostwend
