@@ -11,20 +11,57 @@
 #include <utility>
 
 namespace hostwend {
+
+// ws2_32.dll and what is used of it, loaded when the network is first asked
+// for: show, check without --reach and apply never load it, and each start of
+// the console program stays as cheap as an empty program's. It is a
+// KnownDLL, so Windows maps it from System32 whatever the search path.
+struct Win32Network::Winsock {
+    HMODULE module = nullptr;
+    decltype(&::WSAStartup) startup = nullptr;
+    decltype(&::WSACleanup) cleanup = nullptr;
+    decltype(&::WSAGetLastError) lastError = nullptr;
+    decltype(&::GetAddrInfoW) getAddrInfo = nullptr;
+    decltype(&::FreeAddrInfoW) freeAddrInfo = nullptr;
+    decltype(&::WSAAddressToStringW) addressToString = nullptr;
+    decltype(&::socket) openSocket = nullptr;
+    decltype(&::closesocket) closeSocket = nullptr;
+    decltype(&::ioctlsocket) control = nullptr;
+    decltype(&::connect) connectTo = nullptr;
+    decltype(&::select) selectReady = nullptr;
+    decltype(&::getsockopt) option = nullptr;
+
+    Winsock() = default;
+    Winsock(const Winsock&) = delete;
+    Winsock& operator=(const Winsock&) = delete;
+    ~Winsock()
+    {
+        if (module)
+            FreeLibrary(module);
+    }
+};
+
 namespace {
+
+template <typename Function>
+bool Find(HMODULE module, const char* name, Function& function)
+{
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return function != nullptr;
+}
 
 // Winsock, started for as long as the object lives.
 class WinsockSession {
 public:
-    WinsockSession()
+    explicit WinsockSession(const Win32Network::Winsock& winsock) : winsock_(winsock)
     {
         WSADATA data{};
-        error_ = static_cast<std::uint32_t>(WSAStartup(MAKEWORD(2, 2), &data));
+        error_ = static_cast<std::uint32_t>(winsock_.startup(MAKEWORD(2, 2), &data));
     }
     ~WinsockSession()
     {
         if (error_ == 0)
-            WSACleanup();
+            winsock_.cleanup();
     }
     WinsockSession(const WinsockSession&) = delete;
     WinsockSession& operator=(const WinsockSession&) = delete;
@@ -32,30 +69,56 @@ public:
     std::uint32_t Error() const { return error_; }
 
 private:
+    const Win32Network::Winsock& winsock_;
     std::uint32_t error_ = 0;
 };
 
-struct SocketTraits {
-    using Handle = SOCKET;
-    static Handle Invalid() { return INVALID_SOCKET; }
-    static void Close(Handle handle) { closesocket(handle); }
+// A socket or an address list, closed or freed through the loaded Winsock.
+template <typename Handle>
+class WinsockOwned {
+public:
+    using Release = void (*)(const Win32Network::Winsock&, Handle);
+    WinsockOwned(const Win32Network::Winsock& winsock, Handle handle, Handle none, Release release)
+        : winsock_(winsock), handle_(handle), none_(none), release_(release)
+    {
+    }
+    WinsockOwned(const WinsockOwned&) = delete;
+    WinsockOwned& operator=(const WinsockOwned&) = delete;
+    ~WinsockOwned()
+    {
+        if (handle_ != none_)
+            release_(winsock_, handle_);
+    }
+    Handle get() const { return handle_; }
+    explicit operator bool() const { return handle_ != none_; }
+
+private:
+    const Win32Network::Winsock& winsock_;
+    Handle handle_;
+    Handle none_;
+    Release release_;
 };
-using UniqueSocket = UniqueHandle<SocketTraits>;
 
-void FreeAddresses(ADDRINFOW* addresses) { FreeAddrInfoW(addresses); }
-using UniqueAddresses = UniqueHandle<NullIsInvalid<ADDRINFOW*, FreeAddresses>>;
+WinsockOwned<SOCKET> OwnedSocket(const Win32Network::Winsock& winsock, SOCKET socket)
+{
+    return {winsock, socket, INVALID_SOCKET, [](const Win32Network::Winsock& w, SOCKET s) { w.closeSocket(s); }};
+}
 
-std::uint32_t LastSocketError() { return static_cast<std::uint32_t>(WSAGetLastError()); }
+WinsockOwned<ADDRINFOW*> OwnedAddresses(const Win32Network::Winsock& winsock, ADDRINFOW* addresses)
+{
+    return {winsock, addresses, nullptr,
+            [](const Win32Network::Winsock& w, ADDRINFOW* a) { w.freeAddrInfo(a); }};
+}
 
 struct Resolution {
     std::uint32_t error = 0;
     std::vector<ResolvedAddress> addresses;
 };
 
-Resolution ResolveNow(const std::wstring& name)
+Resolution ResolveNow(const Win32Network::Winsock& winsock, const std::wstring& name)
 {
     Resolution resolution;
-    WinsockSession session;
+    WinsockSession session(winsock);
     resolution.error = session.Error();
     if (resolution.error != 0)
         return resolution;
@@ -64,16 +127,16 @@ Resolution ResolveNow(const std::wstring& name)
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     ADDRINFOW* found = nullptr;
-    resolution.error = static_cast<std::uint32_t>(GetAddrInfoW(name.c_str(), nullptr, &hints, &found));
+    resolution.error = static_cast<std::uint32_t>(winsock.getAddrInfo(name.c_str(), nullptr, &hints, &found));
     if (resolution.error != 0)
         return resolution;
-    const UniqueAddresses owned(found);
+    const auto owned = OwnedAddresses(winsock, found);
     for (const ADDRINFOW* address = found; address; address = address->ai_next) {
         if (address->ai_family != AF_INET && address->ai_family != AF_INET6)
             continue;
         wchar_t text[INET6_ADDRSTRLEN + 16] = {};
         DWORD size = static_cast<DWORD>(std::size(text));
-        if (WSAAddressToStringW(address->ai_addr, static_cast<DWORD>(address->ai_addrlen), nullptr, text, &size) == 0)
+        if (winsock.addressToString(address->ai_addr, static_cast<DWORD>(address->ai_addrlen), nullptr, text, &size) == 0)
             resolution.addresses.push_back(
                 {address->ai_family == AF_INET ? AddressFamily::IPv4 : AddressFamily::IPv6, text});
     }
@@ -82,6 +145,7 @@ Resolution ResolveNow(const std::wstring& name)
 
 // What the resolving thread and the caller share: whichever lets go last frees it.
 struct PendingResolution {
+    std::shared_ptr<const Win32Network::Winsock> winsock;  // loaded for as long as the thread runs
     std::wstring name;
     Resolution result;
     UniqueKernelHandle done;  // set once result is complete
@@ -92,7 +156,7 @@ DWORD WINAPI ResolveOnThread(void* parameter)
     const std::unique_ptr<std::shared_ptr<PendingResolution>> pending(
         static_cast<std::shared_ptr<PendingResolution>*>(parameter));
     try {
-        (*pending)->result = ResolveNow((*pending)->name);
+        (*pending)->result = ResolveNow(*(*pending)->winsock, (*pending)->name);
     } catch (...) {
         (*pending)->result = {WSA_NOT_ENOUGH_MEMORY, {}};  // nothing else throws here
     }
@@ -102,13 +166,42 @@ DWORD WINAPI ResolveOnThread(void* parameter)
 
 } // namespace
 
+Win32Network::Win32Network() = default;
+Win32Network::~Win32Network() = default;
+
+std::uint32_t Win32Network::LoadWinsock()
+{
+    if (winsock_)
+        return 0;
+    auto winsock = std::make_shared<Winsock>();
+    winsock->module = LoadLibraryW(L"ws2_32.dll");
+    if (!winsock->module)
+        return GetLastError();
+    HMODULE module = winsock->module;
+    const bool found = Find(module, "WSAStartup", winsock->startup) && Find(module, "WSACleanup", winsock->cleanup) &&
+                       Find(module, "WSAGetLastError", winsock->lastError) &&
+                       Find(module, "GetAddrInfoW", winsock->getAddrInfo) &&
+                       Find(module, "FreeAddrInfoW", winsock->freeAddrInfo) &&
+                       Find(module, "WSAAddressToStringW", winsock->addressToString) &&
+                       Find(module, "socket", winsock->openSocket) && Find(module, "closesocket", winsock->closeSocket) &&
+                       Find(module, "ioctlsocket", winsock->control) && Find(module, "connect", winsock->connectTo) &&
+                       Find(module, "select", winsock->selectReady) && Find(module, "getsockopt", winsock->option);
+    if (!found)
+        return GetLastError();
+    winsock_ = std::move(winsock);
+    return 0;
+}
+
 // Windows 7 has no resolver call with a time limit: the resolution runs on a
 // thread of its own, which is left to finish by itself when the time is up.
 // It holds its own Winsock session and shares nothing else with this one.
 std::uint32_t Win32Network::Resolve(std::wstring_view name, std::uint32_t milliseconds,
                                     std::vector<ResolvedAddress>& addresses)
 {
+    if (const std::uint32_t error = LoadWinsock(); error != 0)
+        return error;
     auto pending = std::make_shared<PendingResolution>();
+    pending->winsock = winsock_;
     pending->name = name;
     pending->done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!pending->done)
@@ -129,9 +222,13 @@ std::uint32_t Win32Network::Resolve(std::wstring_view name, std::uint32_t millis
 std::uint32_t Win32Network::ConnectAndClose(const ResolvedAddress& address, std::uint16_t port,
                                             std::uint32_t milliseconds)
 {
-    WinsockSession session;
+    if (const std::uint32_t error = LoadWinsock(); error != 0)
+        return error;
+    const Winsock& winsock = *winsock_;
+    WinsockSession session(winsock);
     if (session.Error() != 0)
         return session.Error();
+    auto lastError = [&winsock] { return static_cast<std::uint32_t>(winsock.lastError()); };
     // Back from text to a socket address: numeric, so no resolver is asked.
     ADDRINFOW hints{};
     hints.ai_flags = AI_NUMERICHOST;
@@ -139,19 +236,21 @@ std::uint32_t Win32Network::ConnectAndClose(const ResolvedAddress& address, std:
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     ADDRINFOW* found = nullptr;
-    if (const int error = GetAddrInfoW(address.text.c_str(), DecimalText(port).c_str(), &hints, &found); error != 0)
+    if (const int error = winsock.getAddrInfo(address.text.c_str(), DecimalText(port).c_str(), &hints, &found);
+        error != 0)
         return static_cast<std::uint32_t>(error);
-    const UniqueAddresses target(found);
+    const auto target = OwnedAddresses(winsock, found);
 
-    const UniqueSocket connection(socket(found->ai_family, found->ai_socktype, found->ai_protocol));
+    const auto connection = OwnedSocket(winsock, winsock.openSocket(found->ai_family, found->ai_socktype,
+                                                                    found->ai_protocol));
     if (!connection)
-        return LastSocketError();
+        return lastError();
     u_long nonBlocking = 1;
-    if (ioctlsocket(connection.get(), FIONBIO, &nonBlocking) != 0)
-        return LastSocketError();
-    if (connect(connection.get(), found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0)
+    if (winsock.control(connection.get(), FIONBIO, &nonBlocking) != 0)
+        return lastError();
+    if (winsock.connectTo(connection.get(), found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0)
         return 0;
-    if (const std::uint32_t error = LastSocketError(); error != WSAEWOULDBLOCK)
+    if (const std::uint32_t error = lastError(); error != WSAEWOULDBLOCK)
         return error;
 
     fd_set connected;
@@ -161,19 +260,23 @@ std::uint32_t Win32Network::ConnectAndClose(const ResolvedAddress& address, std:
     FD_ZERO(&failed);
     FD_SET(connection.get(), &failed);
     timeval wait{static_cast<long>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000};
-    const int ready = select(0, nullptr, &connected, &failed, &wait);
+    const int ready = winsock.selectReady(0, nullptr, &connected, &failed, &wait);
     if (ready == SOCKET_ERROR)
-        return LastSocketError();
+        return lastError();
     if (ready == 0)
         return kWsaTimedOut;
     int error = 0;
     int size = sizeof(error);
-    if (getsockopt(connection.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
-        return LastSocketError();
+    if (winsock.option(connection.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+        return lastError();
     if (error != 0)
         return static_cast<std::uint32_t>(error);
-    // A failure that names no cause: not connected all the same.
-    return FD_ISSET(connection.get(), &failed) ? static_cast<std::uint32_t>(WSAENOTCONN) : 0;
+    // A failure that names no cause: not connected all the same. (FD_ISSET
+    // would call into ws2_32 by import; the set is read here instead.)
+    for (u_int i = 0; i < failed.fd_count; ++i)
+        if (failed.fd_array[i] == connection.get())
+            return static_cast<std::uint32_t>(WSAENOTCONN);
+    return 0;
 }
 
 std::uint64_t Win32Network::Milliseconds()
