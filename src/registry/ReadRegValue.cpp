@@ -103,7 +103,8 @@ RegValueRead ReadRegValue(Registry& registry, std::wstring_view keyPath, std::ws
     registry.RegCloseKey(key);
     if (status != kErrorSuccess)
         return failed(status);
-    return {ValueRead::Read, status, RegValueNow{type, RegDataText(type, data)}};
+    std::wstring text = RegDataText(type, data);
+    return {ValueRead::Read, status, RegValueNow{type, std::move(text), std::move(data)}};
 }
 
 } // namespace hostwend

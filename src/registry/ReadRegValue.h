@@ -10,10 +10,13 @@
 
 namespace hostwend {
 
-// A value as it is now, for showing: its type and its data as text.
+// A value as it is now: its type, its data as text for showing, and its
+// bytes exactly as a RegQueryValueExW read returns them, for comparing and
+// putting back.
 struct RegValueNow {
     std::uint32_t type = 0;
     std::wstring data;
+    std::vector<std::uint8_t> bytes;
 };
 
 enum class ValueRead {
