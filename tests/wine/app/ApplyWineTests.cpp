@@ -191,7 +191,7 @@ TEST_F(ApplyEndToEnd, WaitsItsTurnAnsweringItsWindowThenApplies)
     HWND form = StartWithProfile("LanAddress=10.1.2.3\r\nBcastUDPPort=7777\r\n");
     ASSERT_NE(form, nullptr);
     // Another process holds the apply lock, as a console apply would.
-    UniqueKernel lock(CreateMutexW(nullptr, TRUE, L"Global\\Hostwend.Apply"));
+    UniqueKernel lock(CreateApplyMutex(true));
     ASSERT_TRUE(lock) << GetLastError();
     Click(ChildByText(form, L"&Apply"));
     Answer(IDOK);

@@ -445,27 +445,39 @@ class CliTest(unittest.TestCase):
 
     # ---- a lock nobody else can take, and names no code page spells
 
-    def test_a_name_squatted_by_another_kind_of_object_is_told_apart_from_a_busy_lock(self):
+    def test_a_name_not_made_by_a_hostwend_is_unusable_at_once(self):
         path = self.profile("squat.ini", "LanAddress=10.30.0.1\r\nBcastUDPPort=7777\r\n")
         before = reg(["seed"], SNAPSHOT)[0]
-        with subprocess.Popen(["wine", TARNREG_EXE, "squat"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE) as squatter:
-            try:
-                ready, _, _ = select.select([squatter.stdout], [], [], 20)
-                self.assertTrue(ready, "the squatter did not make its event")
-                self.assertEqual(json.loads(squatter.stdout.readline()), {"squatting": True})
-                refused = self.cli("--json", "--profile", path, "apply", "lan")
-            finally:
-                squatter.stdin.close()  # its cue to let the name go
-                try:
-                    squatter.wait(timeout=WINE_TIMEOUT)
-                except subprocess.TimeoutExpired:
-                    squatter.kill()
-                    squatter.wait()
-        self.assertEqual(refused.code, 6, refused)
-        self.assertLess(refused.seconds, 10, "an unusable lock was waited for as a busy one")
-        self.assertIn("held by an object of another kind", refused.doc["error"])
-        self.assertEqual(reg(SNAPSHOT)[0], before, "an apply without its lock changed the registry")
+        # (tarnreg command, what it prints once it holds the name, what the refusal says)
+        table = [
+            (["squat"], {"squatting": True}, "held by an object of another kind, not made by a Hostwend"),
+            # Made with default security, as any other program would: under
+            # Wine it has no owner at all. Free, an apply that did not check
+            # would take it and write; taken, it would wait 30 s.
+            (["hold-mutex"], {"holding": True}, "was not made by a Hostwend (made with no owner)"),
+            (["hold-mutex", "taken"], {"holding": True}, "was not made by a Hostwend (made with no owner)"),
+        ]
+        for command, printed, reason in table:
+            with self.subTest(" ".join(command)):
+                with subprocess.Popen(["wine", TARNREG_EXE, *command], stdin=subprocess.PIPE,
+                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE) as squatter:
+                    try:
+                        ready, _, _ = select.select([squatter.stdout], [], [], 20)
+                        self.assertTrue(ready, "the squatter did not take the name")
+                        self.assertEqual(json.loads(squatter.stdout.readline()), printed)
+                        refused = self.cli("--json", "--profile", path, "apply", "lan")
+                    finally:
+                        squatter.stdin.close()  # its cue to let the name go
+                        try:
+                            squatter.wait(timeout=10)
+                        except subprocess.TimeoutExpired:
+                            squatter.kill()  # by its PID
+                            squatter.wait()
+                self.assertEqual(refused.code, 6, refused)
+                self.assertLess(refused.seconds, 10, "an unusable lock was waited for as a busy one")
+                self.assertIn(reason, refused.doc["error"])
+                self.assertIn(PREFIX + refused.doc["error"], refused.stderr)
+                self.assertEqual(reg(SNAPSHOT)[0], before, "an apply without its lock changed the registry")
         applied = self.cli("--json", "--profile", path, "apply", "lan")
         self.assertEqual(applied.code, 0, applied)
 
@@ -592,6 +604,38 @@ class CliTest(unittest.TestCase):
         self.assertEqual([s["data"] for s in first.doc["steps"]],
                          [shown(seeded[s["step"] - 1]) for s in first.doc["steps"]])
         self.assertEqual([s["data"] for s in second.doc["steps"]], [s["new_data"] for s in first.doc["steps"]])
+
+    def test_eight_applies_at_once_from_two_profiles_leave_one_whole(self):
+        sets = {"10.21.0.1": "1111", "10.21.0.2": "2222"}
+        profiles = [self.profile(f"eight-{a}.ini", f"LanAddress={a}\r\nBcastUDPPort={p}\r\n") for a, p in sets.items()]
+        reg(["seed"])
+        # All eight start while the lock is taken, wait on it, and race for it when it is let go.
+        with subprocess.Popen(["wine", TARNREG_EXE, "lock", "8", "1500", "unlock"],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE) as holder:
+            try:
+                ready, _, _ = select.select([holder.stdout], [], [], 20)
+                self.assertTrue(ready, "the lock holder did not take the lock")
+                self.assertEqual(json.loads(holder.stdout.readline()), {"locked": True})
+                with concurrent.futures.ThreadPoolExecutor(max_workers=8) as pool:
+                    applies = list(pool.map(lambda p: self.cli("--json", "--profile", p, "apply", "lan"),
+                                            profiles * 4))
+                holder.wait(timeout=WINE_TIMEOUT)
+            finally:
+                if holder.poll() is None:
+                    holder.kill()
+                    holder.wait()
+            held = json.loads(holder.stdout.readline())
+        self.assertEqual(held["lock"], {"running": 8, "ended": 0}, "an apply did not wait for the lock")
+        for run in applies:
+            self.assertEqual(run.code, 0, run)
+        final = [shown(v) for v in reg(VALUES)[0]["values"]]
+        # What each profile's apply leaves: the same for its four runs.
+        wanted = {}
+        for path, run in zip(profiles * 4, applies):
+            written = {s["step"]: s["new_data"] for s in run.doc["steps"] if s["outcome"] == "written"}
+            self.assertEqual(wanted.setdefault(path, written), written, run)
+        whole = [all(final[step - 1] == data for step, data in written.items()) for written in wanted.values()]
+        self.assertEqual(sorted(whole), [False, True], f"the registry holds a mixture: {final}")
 
     # ---- a profile value the client cannot store, and failures in one line each
 

@@ -9,7 +9,8 @@
 //   delete-value STEP | delete-key PATH   (PATH below HKLM, 32-bit view)
 //   values                       prints {"values": [[type, "hex"] or null, x8]}
 //   snapshot                     prints {"snapshot": {"keys": [...], "values": {id: [type, "hex"]}}}
-//   lock COUNT MS                takes the apply mutex (prints {"locked": true}),
+//   lock COUNT MS                takes the apply mutex, made as a Hostwend makes it
+//                                (prints {"locked": true}),
 //                                waits until COUNT hostwend-cli.exe processes
 //                                exist, then up to MS for any of them to end;
 //                                prints {"lock": {"running": n, "ended": m}}
@@ -17,6 +18,9 @@
 //   squat                        makes an event of the apply mutex's name (prints
 //                                {"squatting": true}) and keeps it until its
 //                                standard input ends, as a hostile user might
+//   hold-mutex [taken]           makes the apply mutex with default security, taken
+//                                or not (prints {"holding": true}), and keeps it
+//                                until its standard input ends or it is stopped
 // Each printed document is one line. Exit code 0, or 2 on a bad command.
 #include "TarnClient.h"
 #include "TarnRegistry.h"
@@ -100,6 +104,14 @@ std::vector<UniqueHandle> ConsolePrograms()
     return found;
 }
 
+void WaitForStandardInputToEnd()
+{
+    char ignored[64];
+    DWORD read = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), ignored, sizeof(ignored), &read, nullptr) && read > 0) {
+    }
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -153,7 +165,7 @@ int wmain(int argc, wchar_t** argv)
             } else if (command == L"lock") {
                 const std::size_t count = std::stoul(next());
                 const auto hold = std::chrono::milliseconds(std::stoul(next()));
-                mutex.reset(CreateMutexW(nullptr, FALSE, L"Global\\Hostwend.Apply"));
+                mutex.reset(CreateApplyMutex(false));
                 if (!mutex || WaitForSingleObject(mutex.get(), 10000) != WAIT_OBJECT_0)
                     throw std::runtime_error("the apply mutex was not ours within 10 s");
                 PrintLine("{\"locked\": true}");
@@ -180,10 +192,16 @@ int wmain(int argc, wchar_t** argv)
                 if (!event)
                     throw std::runtime_error("the apply mutex's name was not free for an event");
                 PrintLine("{\"squatting\": true}");
-                char ignored[64];
-                DWORD read = 0;
-                while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), ignored, sizeof(ignored), &read, nullptr) && read > 0) {
-                }
+                WaitForStandardInputToEnd();
+            } else if (command == L"hold-mutex") {
+                const bool taken = i + 1 < args.size() && args[i + 1] == L"taken";
+                i += taken;
+                // As any program that does not know better makes it.
+                UniqueHandle held(CreateMutexW(nullptr, taken, L"Global\\Hostwend.Apply"));
+                if (!held || GetLastError() == ERROR_ALREADY_EXISTS)
+                    throw std::runtime_error("the apply mutex's name was not free");
+                PrintLine("{\"holding\": true}");
+                WaitForStandardInputToEnd();
             } else {
                 throw std::invalid_argument("unknown command");
             }
