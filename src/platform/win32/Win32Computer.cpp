@@ -6,7 +6,6 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include <atomic>
 #include <utility>
 
 namespace hostwend {
@@ -121,20 +120,31 @@ private:
     UniqueKernelHandle mutex_;
 };
 
-// Set while an apply writes; the console's handler thread waits on it.
+// Set when no apply writes; the console's handler thread waits on it. Made
+// once and never closed: the handler runs on a thread of its own and may still
+// be waiting on it, or about to, when the hold that reset it is destroyed. A
+// handle closed under it could be reused by an unrelated object, and a hold's
+// own members would be freed memory by then; a handle that lives as long as
+// the process is neither.
+HANDLE NoApplyWriting()
+{
+    static const HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    return event;
+}
+
+// There is one hold at a time; it touches nothing but that event.
 class ConsoleInterruptionHold final : public InterruptionHold {
 public:
     ConsoleInterruptionHold()
     {
-        done_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        current_.store(this);
+        if (HANDLE event = NoApplyWriting())
+            ResetEvent(event);
         SetConsoleCtrlHandler(&ConsoleInterruptionHold::OnControl, TRUE);
     }
     ~ConsoleInterruptionHold() override
     {
-        current_.store(nullptr);
-        if (done_)
-            SetEvent(done_.get());
+        if (HANDLE event = NoApplyWriting())
+            SetEvent(event);
         SetConsoleCtrlHandler(&ConsoleInterruptionHold::OnControl, FALSE);
     }
     ConsoleInterruptionHold(const ConsoleInterruptionHold&) = delete;
@@ -147,17 +157,13 @@ private:
     // wait for the apply's last write first (Windows allows a few seconds).
     static BOOL WINAPI OnControl(DWORD event)
     {
-        ConsoleInterruptionHold* hold = current_.load();
-        if (!hold)
+        HANDLE noApplyWriting = NoApplyWriting();
+        if (!noApplyWriting || WaitForSingleObject(noApplyWriting, 0) != WAIT_TIMEOUT)
             return FALSE;
-        if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && hold->done_)
-            WaitForSingleObject(hold->done_.get(), 4000);
+        if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+            WaitForSingleObject(noApplyWriting, 4000);
         return TRUE;
     }
-
-    // The console calls a plain function; there is one hold at a time.
-    static inline std::atomic<ConsoleInterruptionHold*> current_{nullptr};
-    UniqueKernelHandle done_;
 };
 
 } // namespace
