@@ -37,21 +37,40 @@ std::wstring FullPath(const std::wstring& path)
     return full;
 }
 
+// The line a crash writes, made at start-up and never changed: by the time
+// something has gone wrong the heap may be corrupt or a lock held for good,
+// so the crash path neither allocates nor converts.
+const std::string& InternalErrorLine()
+{
+    static const std::string line =
+        BytesFor(STD_ERROR_HANDLE, L"hostwend-cli: " + std::wstring(kInternalError) + L"\r\n");
+    return line;
+}
+
 // Whatever ends the program unexpectedly ends it with kExitInternalError:
 // the C runtime's abort() would exit with 3, which deployment tools are told
 // means a refused profile value, and a crash with an exception code.
-[[noreturn]] void EndWithInternalError()
+// TerminateProcess, not ExitProcess: that would run DLL detach code under the
+// loader lock, which the failure may hold.
+void EndWithInternalError()
 {
-    Write(STD_ERROR_HANDLE, L"hostwend-cli: " + std::wstring(kInternalError) + L"\r\n");
-    ExitProcess(kExitInternalError);
+    const std::string& line = InternalErrorLine();
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    TerminateProcess(GetCurrentProcess(), kExitInternalError);
 }
 
 void OnAbort(int) { EndWithInternalError(); }
 
-LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) { EndWithInternalError(); }
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*)
+{
+    EndWithInternalError();
+    return EXCEPTION_EXECUTE_HANDLER;
+}
 
 void EndUnexpectedFailuresAsInternalErrors()
 {
+    InternalErrorLine();  // made before any handler can need it
     std::signal(SIGABRT, OnAbort);
     std::set_terminate(EndWithInternalError);
     SetUnhandledExceptionFilter(OnUnhandledException);

@@ -637,6 +637,43 @@ class CliTest(unittest.TestCase):
         whole = [all(final[step - 1] == data for step, data in written.items()) for written in wanted.values()]
         self.assertEqual(sorted(whole), [False, True], f"the registry holds a mixture: {final}")
 
+    # ---- a crash
+
+    def test_a_crash_ends_at_once_with_exit_code_1_and_its_line(self):
+        path = self.profile("crash.ini", "LanAddress=10.60.0.1\r\nBcastUDPPort=7777\r\n")
+        before = reg(["seed"], SNAPSHOT)[0]
+        with subprocess.Popen(["wine", TARNREG_EXE, "lock", "1", "20000", "unlock"], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE) as holder:
+            try:
+                ready, _, _ = select.select([holder.stdout], [], [], 20)
+                self.assertTrue(ready, "the lock holder did not take the lock")
+                self.assertEqual(json.loads(holder.stdout.readline()), {"locked": True})
+                # Waiting its turn, the apply runs its own code with its handlers set.
+                with subprocess.Popen(["wine", self.exe, "--profile", path, "apply", "lan"],
+                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                      stderr=subprocess.PIPE) as apply:
+                    try:
+                        ready, _, _ = select.select([apply.stderr], [], [], 20)
+                        self.assertTrue(ready, "the apply did not say that it waits")
+                        waiting = apply.stderr.readline().decode("utf-8")
+                        self.assertEqual(reg(["crash-cli"])[0], {"crashed": 1})
+                        stdout, stderr = apply.communicate(timeout=10)
+                    finally:
+                        if apply.poll() is None:
+                            apply.kill()
+                            apply.wait()
+                holder.wait(timeout=WINE_TIMEOUT)
+            finally:
+                if holder.poll() is None:
+                    holder.kill()
+                    holder.wait()
+        self.assertEqual(apply.returncode, 1, stderr)
+        self.assertEqual(stdout, b"")
+        self.assertEqual(waiting + stderr.decode("utf-8"),
+                         PREFIX + "waiting for another apply, up to 30 seconds\r\n"
+                         + PREFIX + "internal error; some values may already be written: run show\r\n")
+        self.assertEqual(reg(SNAPSHOT)[0], before, "a crashed apply changed the registry")
+
     # ---- a profile value the client cannot store, and failures in one line each
 
     def test_a_port_the_client_cannot_store_is_refused_before_any_write(self):

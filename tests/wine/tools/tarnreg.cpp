@@ -21,6 +21,9 @@
 //   hold-mutex [taken]           makes the apply mutex with default security, taken
 //                                or not (prints {"holding": true}), and keeps it
 //                                until its standard input ends or it is stopped
+//   crash-cli                    starts a thread at address 0 in every running
+//                                hostwend-cli.exe, a crash from outside its own
+//                                code (prints {"crashed": n})
 // Each printed document is one line. Exit code 0, or 2 on a bad command.
 #include "TarnClient.h"
 #include "TarnRegistry.h"
@@ -87,7 +90,7 @@ void PrintLine(const std::string& line)
     std::fflush(stdout);
 }
 
-std::vector<UniqueHandle> ConsolePrograms()
+std::vector<UniqueHandle> ConsolePrograms(DWORD access = SYNCHRONIZE)
 {
     std::vector<UniqueHandle> found;
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -99,7 +102,7 @@ std::vector<UniqueHandle> ConsolePrograms()
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
         if (_wcsicmp(entry.szExeFile, L"hostwend-cli.exe") == 0)
-            if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID))
+            if (HANDLE process = OpenProcess(access, FALSE, entry.th32ProcessID))
                 found.emplace_back(process);
     return found;
 }
@@ -202,6 +205,13 @@ int wmain(int argc, wchar_t** argv)
                     throw std::runtime_error("the apply mutex's name was not free");
                 PrintLine("{\"holding\": true}");
                 WaitForStandardInputToEnd();
+            } else if (command == L"crash-cli") {
+                std::size_t crashed = 0;
+                for (const UniqueHandle& program : ConsolePrograms(PROCESS_ALL_ACCESS)) {
+                    UniqueHandle thread(CreateRemoteThread(program.get(), nullptr, 0, nullptr, nullptr, 0, nullptr));
+                    crashed += thread != nullptr;
+                }
+                PrintLine("{\"crashed\": " + std::to_string(crashed) + "}");
             } else {
                 throw std::invalid_argument("unknown command");
             }
