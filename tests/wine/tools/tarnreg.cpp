@@ -18,9 +18,10 @@
 //   squat                        makes an event of the apply mutex's name (prints
 //                                {"squatting": true}) and keeps it until its
 //                                standard input ends, as a hostile user might
-//   hold-mutex [taken]           makes the apply mutex with default security, taken
-//                                or not (prints {"holding": true}), and keeps it
-//                                until its standard input ends or it is stopped
+//   hold-mutex [taken] [mine]    makes the apply mutex with default security, or
+//                                owned by this process's user (mine), taken or not
+//                                (prints {"holding": true}), and keeps it until its
+//                                standard input ends or it is stopped
 //   crash-cli                    starts a thread at address 0 in every running
 //                                hostwend-cli.exe, a crash from outside its own
 //                                code (prints {"crashed": n})
@@ -30,6 +31,7 @@
 
 #include "ProgramUnderTest.h"
 
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -105,6 +107,32 @@ std::vector<UniqueHandle> ConsolePrograms(DWORD access = SYNCHRONIZE)
             if (HANDLE process = OpenProcess(access, FALSE, entry.th32ProcessID))
                 found.emplace_back(process);
     return found;
+}
+
+struct LocalFreer {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+using UniqueLocal = std::unique_ptr<void, LocalFreer>;
+
+// A descriptor whose owner is the user this process runs as, open to everyone.
+UniqueLocal OwnedByThisUser()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        throw std::runtime_error("no process token");
+    UniqueHandle owned(token);
+    alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    wchar_t* sid = nullptr;
+    if (!GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid))
+        throw std::runtime_error("no user SID");
+    const std::wstring sddl = L"O:" + std::wstring(sid) + L"D:(A;;GA;;;WD)";
+    LocalFree(sid);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        throw std::runtime_error("no descriptor");
+    return UniqueLocal(descriptor);
 }
 
 void WaitForStandardInputToEnd()
@@ -197,10 +225,17 @@ int wmain(int argc, wchar_t** argv)
                 PrintLine("{\"squatting\": true}");
                 WaitForStandardInputToEnd();
             } else if (command == L"hold-mutex") {
-                const bool taken = i + 1 < args.size() && args[i + 1] == L"taken";
-                i += taken;
-                // As any program that does not know better makes it.
-                UniqueHandle held(CreateMutexW(nullptr, taken, L"Global\\Hostwend.Apply"));
+                bool taken = false;
+                bool mine = false;
+                for (; i + 1 < args.size() && (args[i + 1] == L"taken" || args[i + 1] == L"mine"); ++i)
+                    (args[i + 1] == L"taken" ? taken : mine) = true;
+                // As any program that does not know better makes it, or as a
+                // standard user on Windows would own it.
+                UniqueLocal descriptor;
+                if (mine)
+                    descriptor = OwnedByThisUser();
+                SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
+                UniqueHandle held(CreateMutexW(mine ? &attributes : nullptr, taken, L"Global\\Hostwend.Apply"));
                 if (!held || GetLastError() == ERROR_ALREADY_EXISTS)
                     throw std::runtime_error("the apply mutex's name was not free");
                 PrintLine("{\"holding\": true}");
