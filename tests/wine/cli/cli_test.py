@@ -458,7 +458,7 @@ class CliTest(unittest.TestCase):
             # would take it and write; taken, it would wait 30 s.
             (["hold-mutex"], {"holding": True}, no_owner),
             (["hold-mutex", "taken"], {"holding": True}, no_owner),
-            # Owned by the user, as Windows owns a standard user's: the account by name, COMPUTER\\user.
+            # Owned by the user, as Windows owns a standard user's: the account by name, COMPUTER\user.
             (["hold-mutex", "mine"], {"holding": True},
              re.escape("was not made by a Hostwend (made by ") + r"[^\\ ]+\\" + re.escape(getpass.getuser() + ")")),
         ]
