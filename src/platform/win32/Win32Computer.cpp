@@ -40,6 +40,8 @@ std::wstring AccountName(PSID sid)
 
 MutexOwner OwnerOf(PSID sid)
 {
+    // On Windows an object made with default security has its maker's
+    // default owner; under Wine it has none, and that is no Hostwend's either.
     if (!sid)
         return {OwnerKind::None, {}};
     if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid))
