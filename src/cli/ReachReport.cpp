@@ -55,8 +55,6 @@ std::wstring ReachTextLine(const CommandResult& result)
 
 std::wstring ReachJsonMember(const CommandResult& result)
 {
-    if (!result.reachAsked)
-        return {};
     if (!result.reach)
         return L", \"reach\": null";
     const ReachResult& reach = *result.reach;

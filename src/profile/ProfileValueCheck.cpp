@@ -1,6 +1,6 @@
 #include "profile/ProfileValueCheck.h"
 
-#include "profile/ReadProfileValue.h"
+#include "profile/ProfileState.h"
 
 namespace hostwend {
 
@@ -12,13 +12,6 @@ std::wstring ProfileValueRefusal(std::wstring_view key, std::wstring_view value,
     if (value.find_first_not_of(L' ') == std::wstring_view::npos)
         return std::wstring(key) + L" missing in " + std::wstring(profileName);
     return {};
-}
-
-std::wstring ReadProfileValueRefusal(ProfileFiles& files, ProfileState& state, std::wstring_view key,
-                                     std::wstring& value, std::wstring_view profileName)
-{
-    value = ReadProfileValue(files, state, key);
-    return ProfileValueRefusal(key, value, state.ProfileLength, profileName);
 }
 
 } // namespace hostwend

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/ProfileFiles.h"
-#include "profile/ProfileState.h"
 
 #include <cstdint>
 #include <string>
@@ -18,11 +16,5 @@ inline constexpr std::wstring_view kProfileFileName = L"HWD.ini";
 [[nodiscard]] std::wstring ProfileValueRefusal(std::wstring_view key, std::wstring_view value,
                                                std::int16_t profileLength,
                                                std::wstring_view profileName = kProfileFileName);
-
-// Reads one key of the profile file into value, as every apply does, and
-// returns its refusal ("" when it may be applied).
-[[nodiscard]] std::wstring ReadProfileValueRefusal(ProfileFiles& files, ProfileState& state, std::wstring_view key,
-                                                   std::wstring& value,
-                                                   std::wstring_view profileName = kProfileFileName);
 
 } // namespace hostwend

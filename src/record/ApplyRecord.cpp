@@ -1,6 +1,7 @@
 #include "record/ApplyRecord.h"
 
 #include "platform/DecimalText.h"
+#include "registry/RegeditPath.h"
 #include "registry/UpdateRegValue.h"
 
 namespace hostwend {
@@ -55,16 +56,17 @@ std::wstring AfterText(Registry& registry, const StepRun& step, const RegValueRe
             if (std::optional<std::wstring> stored = NewDataAsStored(registry, before.now->type, step.newValue))
                 return Insert(*stored);
         return Insert(step.newValue);
+    case StepState::Unchanged:
+        return L"unchanged";
     case StepState::Failed:
-        return L"failed: " + std::wstring(DescribeUpdateResult(step.updateResult));
+        return L"failed: " + std::wstring(DescribeUpdateResult(step.result));
     case StepState::NotForThisType:
         return L"not for this type";
     case StepState::NotReached:
-        return L"not reached";
-    case StepState::WouldBeWritten:
-        break;  // a check writes no record
+    case StepState::WouldBeWritten:  // only an apply is recorded, and its walk writes
+        break;
     }
-    return L"not written";
+    return L"not reached";
 }
 
 EventType TypeOf(ApplyEnd end)
@@ -119,7 +121,7 @@ ApplyEvent ComposeApplyEvent(Registry& registry, std::wstring_view account, std:
     // exactly what a partial apply left behind.
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
         const ApplyStep& step = ApplySteps()[i];
-        event.strings.push_back(std::wstring(kLocalMachineName) + L"\\" + std::wstring(step.keyPath));
+        event.strings.push_back(RegeditKeyName(step.keyPath, attempt.windows64));
         event.strings.push_back(std::wstring(step.valueName));
         if (attempt.run && attempt.before) {
             event.strings.push_back(BeforeText((*attempt.before)[i]));

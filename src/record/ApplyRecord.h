@@ -32,6 +32,7 @@ struct ApplyAttempt {
     ApplyEnd end = ApplyEnd::Refused;
     std::wstring_view outcome;  // what the program told its operator
     int exitCode = 0;           // the console program's exit code for it
+    bool windows64 = true;      // where regedit shows the client's keys
     const StepValues* before = nullptr;  // set with run: the values as the walk found them
     const ApplyRun* run = nullptr;       // the walk, once it has begun
 };
