@@ -148,10 +148,10 @@ CommandResult Describe(Registry& registry, const ApplyOutcome& outcome, std::wst
     result.exitCode = outcome.exitCode;
     result.recordError = outcome.recordError;
     // The one the error names first, then a line for each other failure.
-    const std::optional<std::size_t> named =
-        outcome.refusal == Refusal::ProfileData ? outcome.run->profileDataStep
-        : outcome.run                           ? outcome.run->failedStep
-                                                : std::nullopt;
+    std::size_t named = kApplyStepCount;
+    if (outcome.run)
+        named = (outcome.refusal == Refusal::ProfileData ? outcome.run->profileDataStep : outcome.run->failedStep)
+                    .value_or(kApplyStepCount);
     for (std::size_t i = 0; i < result.steps.size() && result.command == CommandName::Check; ++i)
         if (result.steps[i].state == StepState::Failed && i != named)
             result.otherErrors.push_back(result.steps[i].error +
