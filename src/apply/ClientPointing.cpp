@@ -74,4 +74,14 @@ ClientPointing PointingOf(const StepValues& values, ProfileFiles& files, Profile
     return pointing;
 }
 
+ClientView ShowClient(Registry& registry, ProfileFiles& files, ProfileState& state, const std::wstring& profilePath)
+{
+    ClientView view;
+    view.profileFound = !files.FileTest(profilePath).name.empty();
+    state.ProfilePath = profilePath;
+    view.values = ReadStepValues(registry);
+    view.pointing = PointingOf(view.values, files, state, view.profileFound);
+    return view;
+}
+
 } // namespace hostwend

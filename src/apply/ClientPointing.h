@@ -35,4 +35,15 @@ struct ClientPointing {
 [[nodiscard]] ClientPointing PointingOf(const StepValues& values, ProfileFiles& files, ProfileState& state,
                                         bool profileFound);
 
+// What show shows: the eight values as they are, and where they point.
+struct ClientView {
+    bool profileFound = false;
+    StepValues values;
+    ClientPointing pointing;
+};
+
+// Reads only, with read access: no administrator rights needed.
+[[nodiscard]] ClientView ShowClient(Registry& registry, ProfileFiles& files, ProfileState& state,
+                                    const std::wstring& profilePath);
+
 } // namespace hostwend

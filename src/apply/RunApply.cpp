@@ -1,6 +1,5 @@
 #include "apply/RunApply.h"
 
-#include "profile/ProfileValueWarning.h"
 #include "record/ExitCodes.h"
 
 #include <memory>
@@ -50,18 +49,6 @@ void Conclude(ApplyOutcome& outcome)
     }
 }
 
-// Reads one value, as every apply does, and refuses what the window refuses.
-bool ReadUsable(ProfileFiles& files, ProfileState& state, std::wstring_view key, const ApplyRequest& request,
-                std::optional<ProfileValue>& value, ApplyOutcome& outcome)
-{
-    value = ReadProfileEntry(files, state, key);
-    outcome.valueRefusal = ProfileValueRefusal(key, value->value, value->length, request.profileName);
-    if (outcome.valueRefusal.empty())
-        return true;
-    outcome.refusal = Refusal::ProfileValue;
-    return false;
-}
-
 // Everything refused before the lock: rights, the file, its two values.
 bool ReadProfile(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& request, ApplyOutcome& outcome)
 {
@@ -80,31 +67,20 @@ bool ReadProfile(const ApplyRoles& roles, ProfileState& state, const ApplyReques
         }
     }
     state.ProfilePath = request.profilePath;
-    const ConnectionType& type = *request.type;
-    if (!ReadUsable(roles.files, state, type.addressKey, request, outcome.address, outcome) ||
-        !ReadUsable(roles.files, state, kPortKey, request, outcome.port, outcome))
+    ApplyValues values = ReadApplyValues(roles.files, state, request.type->addressKey, request.profileName);
+    outcome.address = std::move(values.address);
+    outcome.port = std::move(values.port);
+    outcome.warnings = std::move(values.warnings);
+    if (!values.refusal.empty()) {
+        outcome.refusal = Refusal::ProfileValue;
+        outcome.valueRefusal = std::move(values.refusal);
         return false;
-    for (std::wstring warning : {ProfileValueWarning(type.addressKey, outcome.address->value, request.profileName),
-                                 ProfileValueWarning(kPortKey, outcome.port->value, request.profileName)})
-        if (!warning.empty())
-            outcome.warnings.push_back(std::move(warning));
+    }
     if (request.strict && !outcome.warnings.empty()) {
         outcome.refusal = Refusal::Warnings;
         return false;
     }
     return true;
-}
-
-// Tries at once first, so that an apply that has to wait says so before it
-// does, and never while it holds the lock.
-ApplyLockResult TakeTurn(Computer& computer, const std::function<void()>& waiting)
-{
-    ApplyLockResult lock = computer.LockApply(0);
-    if (lock.outcome != LockOutcome::Busy)
-        return lock;
-    if (waiting)
-        waiting();
-    return computer.LockApply(kApplyLockWaitMilliseconds);
 }
 
 // Under the lock (for an apply): the values before, every step checked, then
@@ -139,7 +115,7 @@ void Run(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& reque
     }
     // One apply at a time on this computer: two would interleave their writes
     // and leave a mixture of two servers behind.
-    ApplyLockResult lock = TakeTurn(roles.computer, request.waiting);
+    ApplyLockResult lock = TakeApplyTurn(roles.computer, request.waiting);
     if (lock.outcome != LockOutcome::Acquired) {
         outcome.refusal = lock.outcome == LockOutcome::Busy ? Refusal::LockBusy : Refusal::LockUnusable;
         outcome.lockReason = std::move(lock.reason);
@@ -178,7 +154,7 @@ void Record(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& 
             attempt.before = &outcome.before;
             attempt.run = &*outcome.run;
         }
-        outcome.recordError = RecordApply(roles.eventLog, roles.registry, attempt);
+        outcome.recordError = RecordApply(roles.eventLog, attempt);
     } catch (...) {
         constexpr std::uint32_t kWin32NotEnoughMemory = 8;
         outcome.recordError = kWin32NotEnoughMemory;

@@ -28,36 +28,24 @@ StepOutcome ValueNow(std::size_t index, const RegValueRead& read, bool windows64
 
 CommandResult Show(const ApplyRoles& roles, ProfileState& state, CommandResult result)
 {
-    result.profileFound = !roles.files.FileTest(result.profilePath).name.empty();
-    state.ProfilePath = result.profilePath;
-    result.started = true;
-    const StepValues values = ReadStepValues(roles.registry);
+    const ClientView client = ShowClient(roles.registry, roles.files, state, result.profilePath);
     const bool windows64 = roles.computer.Is64BitWindows();
+    result.profileFound = client.profileFound;
+    result.started = true;
     for (std::size_t i = 0; i < kApplyStepCount; ++i)
-        result.steps.push_back(ValueNow(i, values[i], windows64));
-    result.pointing = PointingOf(values, roles.files, state, result.profileFound);
+        result.steps.push_back(ValueNow(i, client.values[i], windows64));
+    result.pointing = client.pointing;
     return result;
 }
 
 // A step of the walk beside the value as it was before it.
-StepOutcome StepOf(Registry& registry, std::size_t index, const RegValueRead& before, const StepRun& step,
-                   bool windows64)
+StepOutcome StepOf(std::size_t index, const RegValueRead& before, const StepRun& step, bool windows64)
 {
     StepOutcome outcome = ValueNow(index, before, windows64);
     outcome.state = step.state;
     outcome.afterFailure = step.afterFailure;
     outcome.update = step.result;
-    if (step.state == StepState::NotForThisType) {
-        // Left as it is: the data it keeps.
-        outcome.newData = outcome.now ? std::optional(outcome.now->data) : std::nullopt;
-        return outcome;
-    }
-    // Text the code page cannot carry is shown as the profile holds it, not
-    // with the substitutes it would get.
-    std::optional<std::wstring> stored;
-    if (outcome.now && !IsDataMisfit(step.result))
-        stored = NewDataAsStored(registry, outcome.now->type, step.newValue);
-    outcome.newData = stored ? *stored : step.newValue;
+    outcome.newData = step.newData;
     if (step.state == StepState::Failed)
         outcome.error = StepFailure(outcome);
     return outcome;
@@ -129,8 +117,8 @@ void Tell(const ApplyOutcome& outcome, std::wstring_view profileName, CommandRes
 }
 
 // The outcome as the console reports it.
-CommandResult Describe(Registry& registry, const ApplyOutcome& outcome, std::wstring_view profileName,
-                       bool windows64, CommandResult result)
+CommandResult Describe(const ApplyOutcome& outcome, std::wstring_view profileName, bool windows64,
+                       CommandResult result)
 {
     result.profileFound = !outcome.profile.name.empty();
     result.warnings = outcome.warnings;
@@ -143,7 +131,7 @@ CommandResult Describe(Registry& registry, const ApplyOutcome& outcome, std::wst
     result.started = result.address.has_value() && result.port.has_value();
     if (outcome.run)
         for (std::size_t i = 0; i < kApplyStepCount; ++i)
-            result.steps.push_back(StepOf(registry, i, outcome.before[i], outcome.run->steps[i], windows64));
+            result.steps.push_back(StepOf(i, outcome.before[i], outcome.run->steps[i], windows64));
     Tell(outcome, profileName, result);
     result.exitCode = outcome.exitCode;
     result.recordError = outcome.recordError;
@@ -182,11 +170,11 @@ CommandResult CheckOrApply(const ApplyRoles& roles, ProfileState& state, const A
     request.strict = arguments.strict;
     request.waiting = waiting;
     request.told = [&](const ApplyOutcome& outcome) {
-        const CommandResult told = Describe(roles.registry, outcome, profileName, windows64, result);
+        const CommandResult told = Describe(outcome, profileName, windows64, result);
         return told.error.empty() ? told.report : told.error;
     };
     const ApplyOutcome outcome = RunApply(roles, state, request);
-    return Describe(roles.registry, outcome, profileName, windows64, std::move(result));
+    return Describe(outcome, profileName, windows64, std::move(result));
 }
 
 // Asks the network only once the check has passed: any other outcome is the

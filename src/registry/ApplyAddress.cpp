@@ -42,11 +42,17 @@ ApplyRun ApplyAddress(Registry& registry, std::wstring_view address, std::wstrin
         current.number = i + 1;
         current.step = &step;
         current.newValue = step.compose(address, port);
+        const std::optional<RegValueNow>& now = before[i].now;
         // Not for this type whatever came before: no apply of it would touch it.
         if (step.onlyForVsat && !vsatStepWanted()) {
             current.state = StepState::NotForThisType;
+            if (now)
+                current.newData = now->data;
             continue;
         }
+        current.newData = now ? NewDataAsStored(registry, now->type, current.newValue) : std::nullopt;
+        if (!current.newData)
+            current.newData = current.newValue;
         if (run.failedStep && mode == ApplyMode::Write)
             continue;  // not reached
         current.afterFailure = run.failedStep.has_value();
@@ -63,6 +69,9 @@ ApplyRun ApplyAddress(Registry& registry, std::wstring_view address, std::wstrin
             continue;
         }
         current.state = StepState::Failed;
+        // Shown as the profile holds it, not with the substitutes it would get.
+        if (IsDataMisfit(current.result))
+            current.newData = current.newValue;
         if (!run.failedStep)
             run.failedStep = i;
         if (ProfileDataAtFault(step, current.result) && !run.profileDataStep)

@@ -33,6 +33,10 @@ struct StepRun {
     std::size_t number = 0;  // 1 to 8
     const ApplyStep* step = nullptr;
     std::wstring newValue;  // as composed from the address and port
+    // What the value shows once written: newValue as its type stores it (a
+    // port of " 8888 " is the number 8888), as composed where it cannot be
+    // stored; for a step not for this type, the data it keeps, if any.
+    std::optional<std::wstring> newData;
     StepState state = StepState::NotReached;
     UpdateResult result = UpdateResult::Done;  // why it failed
     bool afterFailure = false;  // checked although an earlier step failed

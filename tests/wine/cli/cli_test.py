@@ -536,6 +536,16 @@ class CliTest(unittest.TestCase):
                     self.assertEqual(values[4][1], "7777" if exit_code == 0 else "failed: the value is missing")
                 self.assertEvent(events[0], *kind, head, values)
 
+        with self.subTest("the same apply again"):
+            reg(["seed"])
+            first = self.cli("--json", "--profile", ok, "apply", "lan", env=EVENT_DEBUG)
+            again = self.cli("--json", "--profile", ok, "apply", "lan", env=EVENT_DEBUG)
+            self.assertEqual((first.code, again.code), (0, 0), again)
+            self.assertEqual(len(reported_events(first.stderr)), 1, first)
+            self.assertEqual(reported_events(again.stderr), [], "an apply that changes nothing records nothing")
+            self.assertEqual([s["outcome"] for s in again.doc["steps"]], ["unchanged"] * 5 + ["not for this type"]
+                             + ["unchanged"] * 2, again)
+
     def test_the_window_leaves_one_event_for_its_apply_and_none_for_cancel(self):
         # The window's own Wine test works it; its windows write to the
         # standard error of that test, which this one reads.
@@ -662,6 +672,30 @@ class CliTest(unittest.TestCase):
         self.assertEqual(done.returncode, 0, f"regedit's path not found in the native view: {done.stderr!r}")
 
     # ---- the guide's examples against what the program writes
+
+    def test_strict_refuses_a_warning_and_every_document_has_every_field(self):
+        path = self.profile("strict.ini", "LanAddress=10.60.0.1\r\nBcastUDPPort=0\r\n")
+        snapshot = reg(["seed"], SNAPSHOT)[0]
+        warning = f"BcastUDPPort in {winpath(path)} is not a port number from 1 to 65535: 0"
+        fields = {"command", "type", "profile", "profile_found", "address", "port", "held_address", "points_at",
+                  "warnings", "values", "steps", "report", "reach", "error", "exit_code"}
+        entry_fields = {"step", "key", "view", "value", "type", "data", "read", "new_data", "outcome",
+                        "after_failure", "error", "reason", "prompt"}
+        # (arguments, exit code): --strict refuses where the plain command warns.
+        table = [(["apply", "lan", "--strict"], 3), (["check", "lan", "--strict"], 3), (["check", "lan"], 0),
+                 (["show"], 0), (["apply", "lan"], 0)]
+        for args, exit_code in table:
+            with self.subTest(" ".join(args)):
+                run = self.cli("--json", "--profile", path, *args)
+                self.assertEqual(run.code, exit_code, run)
+                self.assertEqual(set(run.doc), fields, run)
+                for entry in (run.doc["steps"] or []) + (run.doc["values"] or []):
+                    self.assertEqual(set(entry), entry_fields, run)
+                if args[0] != "show":
+                    self.assertEqual(run.doc["warnings"], [warning], run)
+                    self.assertIn(PREFIX + "warning: " + warning, run.stderr)
+                if exit_code:
+                    self.assertEqual(reg(SNAPSHOT)[0], snapshot, "--strict wrote")
 
     def test_guide_examples_read_what_the_program_writes(self):
         with open(GUIDE, encoding="utf-8") as f:
