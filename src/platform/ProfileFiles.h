@@ -5,6 +5,16 @@
 
 namespace hostwend {
 
+// What a file test found.
+struct FoundFile {
+    std::wstring name;        // the file's own name; empty when there is no ordinary file at the path
+    std::uint32_t error = 0;  // when the search itself failed: Windows' error code
+    std::wstring errorText;   // and Windows' words for it
+};
+
+inline constexpr std::uint32_t kWin32FileNotFound = 2;
+inline constexpr std::uint32_t kWin32PathNotFound = 3;
+
 // The program's folder and the profile file beside it (or named to it).
 class ProfileFiles {
 public:
@@ -18,8 +28,8 @@ public:
                                                    std::uint32_t capacity, const std::wstring& path) = 0;
     // Directory of the executable; no trailing backslash except at a drive root.
     virtual std::wstring ProgramDirectory() = 0;
-    // The file's own name when an ordinary file exists at path, else empty.
-    virtual std::wstring FileTest(const std::wstring& path) = 0;
+    // The file's own name when an ordinary file exists at path; else why not.
+    virtual FoundFile FileTest(const std::wstring& path) = 0;
 };
 
 } // namespace hostwend

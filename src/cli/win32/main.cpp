@@ -1,5 +1,4 @@
 #include "cli/Arguments.h"
-#include "cli/CommandRecord.h"
 #include "cli/Commands.h"
 #include "record/ExitCodes.h"
 #include "cli/Report.h"
@@ -104,13 +103,13 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring profilePath = arguments.profilePath
                                          ? FullPath(*arguments.profilePath)
                                          : files.ProgramDirectory() + std::wstring(kProfileFileSuffix);
-    // The one line written before the end: said at once, while this apply
-    // waits and holds nothing.
-    const CommandResult result = RunCommand(registry, files, computer, network, state, arguments, profilePath,
-                                            [] { Write(STD_ERROR_HANDLE, TextWaiting()); });
-    // On record as the apply ends, before output that a full pipe may hold up.
     Win32EventLog eventLog;
-    const std::uint32_t recordError = RecordCommand(eventLog, registry, result);
+    // The one line written before the end: said at once, while this apply
+    // waits and holds nothing. The apply is on record as it ends, before
+    // output that a full pipe may hold up.
+    const CommandResult result =
+        RunCommand({registry, files, computer, eventLog}, network, state, arguments, profilePath,
+                   [] { Write(STD_ERROR_HANDLE, TextWaiting()); });
 
     // Written only now, with the apply lock released and every step done: a
     // console paused by a selection, or a full pipe, cannot hold an apply
@@ -127,8 +126,8 @@ int wmain(int argc, wchar_t** argv)
         Write(STD_OUTPUT_HANDLE, text + TextFooter(result));
     }
     Write(STD_ERROR_HANDLE, TextDiagnostics(result));
-    if (recordError != 0)
+    if (result.recordError != 0)
         Write(STD_ERROR_HANDLE, L"hostwend-cli: this apply could not be recorded in the event log (Windows error " +
-                                    DecimalText(recordError) + L")\r\n");
+                                    DecimalText(result.recordError) + L")\r\n");
     return result.exitCode;
 }
