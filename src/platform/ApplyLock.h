@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Win32Errors.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -53,10 +55,6 @@ public:
     virtual WaitResult Wait(std::uint32_t milliseconds, std::uint32_t& error) = 0;
     virtual void Release() = 0;
 };
-
-inline constexpr std::uint32_t kWin32FileNotFound = 2;
-inline constexpr std::uint32_t kWin32AccessDenied = 5;
-inline constexpr std::uint32_t kWin32InvalidHandle = 6;  // the name belongs to another kind of object
 
 // Takes the apply lock, the mutex Global\Hostwend.Apply; waits up to
 // waitMilliseconds for another apply, once the mutex has proved to be a Hostwend's.

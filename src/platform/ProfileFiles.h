@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Win32Errors.h"
+
 #include <cstdint>
 #include <string>
 
@@ -11,9 +13,6 @@ struct FoundFile {
     std::uint32_t error = 0;  // when the search itself failed: Windows' error code
     std::wstring errorText;   // and Windows' words for it
 };
-
-inline constexpr std::uint32_t kWin32FileNotFound = 2;
-inline constexpr std::uint32_t kWin32PathNotFound = 3;
 
 // The program's folder and the profile file beside it (or named to it).
 class ProfileFiles {
