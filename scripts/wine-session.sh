@@ -32,10 +32,13 @@ export HOSTWEND_WINE32=/usr/lib/wine/wine
 if ! "$HOSTWEND_WINE32" --version >/dev/null 2>&1; then
   HOSTWEND_WINE32=
 fi
+# Debian's winepath starts wine-stable, which picks the 32-bit loader too.
 if [ -e /usr/lib/wine/wine ] && [ -z "$HOSTWEND_WINE32" ]; then
   shim=$(mktemp -d)
-  printf '#!/bin/sh\nexec "%s" "$@"\n' "$HOSTWEND_WINE64" >"$shim/wine"
-  chmod +x "$shim/wine"
+  for name in wine wine-stable; do
+    printf '#!/bin/sh\nexec "%s" "$@"\n' "$HOSTWEND_WINE64" >"$shim/$name"
+    chmod +x "$shim/$name"
+  done
   export PATH=$shim:$PATH
 fi
 
