@@ -129,12 +129,14 @@ function(hostwend_build_msi)
   else()
     set(attributes 144)
   endif()
-  # The install folder's permissions, whatever the parent's: SYSTEM and
-  # Administrators full control, Users read and execute, nothing inherited
-  # (P); files and folders inside inherit them (OICI). An INSTALLDIR such as
-  # C:\Hostwend is then as closed to users as Program Files. wixl has no
-  # PermissionEx, so the table is added here.
-  set(install_folder_sddl "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)")
+  # The install folder's owner and permissions, whatever the parent's: owned
+  # by Administrators (O:BA), SYSTEM and Administrators full control, Users
+  # read and execute, nothing inherited (P); files and folders inside inherit
+  # them (OICI). OWNER RIGHTS (OW) takes the place of the owner's implicit
+  # right to change the permissions: whoever comes to own the folder or a file
+  # in it gets read and execute from that alone. wixl has no PermissionEx, so
+  # the table is added here.
+  set(install_folder_sddl "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)(A;OICI;FRFX;;;OW)")
   foreach(query
       "UPDATE Component SET Attributes = ${attributes} WHERE Component = 'Profile'"
       "CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)"

@@ -13,7 +13,9 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WIN
 if [ ! -f "$prefix/.tarn-client-seeded" ]; then
   # The 64-bit regedit: the file names the 32-bit view by its 64-bit path (Wow6432Node).
   wine64=${HOSTWEND_WINE64:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
-  timeout 60 "$wine64" regedit /S "$(winepath -w "$root/res/demo/tarn-client.reg" 2>/dev/null)"
+  # winepath through the same loader: Debian's winepath script starts the
+  # 32-bit one, which a kernel without IA-32 emulation cannot run.
+  timeout 60 "$wine64" regedit /S "$("$wine64" winepath -w "$root/res/demo/tarn-client.reg" 2>/dev/null)"
   # Stopping the server writes the registry to disk.
   wineserver -k 2>/dev/null || true
   timeout 60 wineserver -w

@@ -29,7 +29,13 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WIN
 loader=wine
 [ "$WINEARCH" = win32 ] || loader=${HOSTWEND_WINE64:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
 timeout 120 "$loader" wineboot -i >/dev/null 2>&1
-timeout 60 "$loader" regedit /S "$(winepath -w "$root/scripts/wine-settings.reg" 2>/dev/null)" >/dev/null 2>&1
+# winepath through the same loader: Debian's winepath script starts the 32-bit
+# one, which a kernel without IA-32 emulation cannot run.
+timeout 60 "$loader" regedit /S "$("$loader" winepath -w "$root/scripts/wine-settings.reg" 2>/dev/null)" >/dev/null 2>&1
 timeout 60 wineserver -w
+# Without its settings (no virtual desktop: about 2 s more for each message box
+# that closes) every later test is slower: such a prefix is never taken as ready.
+grep -q '"ShowCrashDialog"=dword:00000000' "$prefix/user.reg" ||
+  { echo "wine-prefix.sh: the settings of scripts/wine-settings.reg did not reach $prefix" >&2; exit 1; }
 add_fonts
 touch "$prefix/.hostwend-ready"

@@ -66,6 +66,23 @@ bool IsAddressOrHostName(std::wstring_view text)
     return labels.back().find_first_not_of(L"0123456789") != std::wstring_view::npos;
 }
 
+// A dotted address with an octet such as 010: the client hands the text to
+// Windows' address parsing, which reads a leading zero as octal (010.0.0.1 is
+// 8.0.0.1), whatever the operator meant. A lone 0 is no leading zero.
+bool HasLeadingZeroOctet(std::wstring_view text)
+{
+    const std::vector<std::wstring_view> labels = Labels(text);
+    if (labels.size() != 4)
+        return false;
+    bool leadingZero = false;
+    for (std::wstring_view label : labels) {
+        if (label.empty() || label.find_first_not_of(L"0123456789") != std::wstring_view::npos)
+            return false;
+        leadingZero = leadingZero || (label.size() > 1 && label.front() == L'0');
+    }
+    return leadingZero;
+}
+
 } // namespace
 
 std::wstring ProfileValueWarning(std::wstring_view key, std::wstring_view value, std::wstring_view profileName)
@@ -79,6 +96,9 @@ std::wstring ProfileValueWarning(std::wstring_view key, std::wstring_view value,
     if (!IsAddressOrHostName(value))
         return std::wstring(key) + L" in " + std::wstring(profileName) +
                L" is neither an IPv4 address nor a host name: " + std::wstring(value);
+    if (HasLeadingZeroOctet(value))
+        return std::wstring(key) + L" in " + std::wstring(profileName) +
+               L" has a number with a leading zero, which Windows reads as octal: " + std::wstring(value);
     return {};
 }
 

@@ -15,11 +15,77 @@ constexpr std::wstring_view kProgramVersion = L"" HOSTWEND_PROGRAM_VERSION;
 // must not cost the record. Addresses and the client's values are far shorter.
 constexpr std::size_t kLongestInsert = 500;
 
-std::wstring Insert(std::wstring_view text)
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+std::wstring HexEscape(const wchar_t* prefix, std::uint32_t code, int digits)
 {
-    if (text.size() <= kLongestInsert)
-        return std::wstring(text);
-    return std::wstring(text.substr(0, kLongestInsert)) + L"... (" + DecimalText(text.size()) + L" characters)";
+    constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+    std::wstring text = prefix;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        text.push_back(kHex[(code >> shift) & 0xF]);
+    return text;
+}
+
+// What an insert holds, for how its backslashes are written: a value of the
+// client or the profile must read back exactly, so a backslash that would
+// read as the start of an escape (followed by r, n, x or u) is written \x5C;
+// a name or a path keeps its backslashes as Explorer and regedit show them
+// ("CORP\nadia", "C:\Users"), since Windows allows no control character in
+// account, computer or file names, and the outcome is a sentence for people
+// whose values stand exactly in fields of their own.
+enum class InsertOf { Value, Name };
+
+// How one code point of data is written into an event's text. Data must not
+// make structure: a CR or LF would forge lines in Event Viewer's General tab
+// and in forwarded rendered text; a character XML cannot hold (below 0x20,
+// an unpaired surrogate, U+FFFE, U+FFFF) breaks tools that read the event as
+// XML; "%%" followed by digits is replaced by a parameter string in viewers
+// that expand them. No two inserts meet in the sentences, so a "%%" can only
+// arise inside one insert, where a "%" that follows another gets a blank
+// before it ("%%1234" reads "% %1234").
+std::wstring EscapedCodePoint(std::wstring_view text, std::size_t at, std::size_t length, InsertOf kind)
+{
+    const wchar_t c = text[at];
+    if (length == 2)
+        return std::wstring(text.substr(at, 2));
+    const wchar_t next = at + 1 < text.size() ? text[at + 1] : L'\0';
+    switch (c) {
+    case L'\r':
+        return L"\\r";
+    case L'\n':
+        return L"\\n";
+    case L'%':
+        return at > 0 && text[at - 1] == L'%' ? L" %" : L"%";
+    case L'\\':
+        if (kind == InsertOf::Value && (next == L'r' || next == L'n' || next == L'x' || next == L'u'))
+            return L"\\x5C";
+        return L"\\";
+    default:
+        break;
+    }
+    if (c < 0x20 || c == 0x7F)
+        return HexEscape(L"\\x", static_cast<std::uint32_t>(c), 2);
+    if (IsHighSurrogate(c) || IsLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
+        return HexEscape(L"\\u", static_cast<std::uint32_t>(c), 4);
+    return std::wstring(1, c);
+}
+
+// Data as an insert: escaped as above, and cut at the longest insert between
+// code points and escapes, never inside either, saying how long it was.
+std::wstring Insert(std::wstring_view text, InsertOf kind = InsertOf::Value)
+{
+    std::wstring insert;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length =
+            IsHighSurrogate(text[at]) && at + 1 < text.size() && IsLowSurrogate(text[at + 1]) ? 2 : 1;
+        const std::wstring written = EscapedCodePoint(text, at, length, kind);
+        if (insert.size() + written.size() > kLongestInsert)
+            return insert + L"... (" + DecimalText(text.size()) + L" characters)";
+        insert += written;
+        at += length;
+    }
+    return insert;
 }
 
 // Words in parentheses stand in for data that is not there.
@@ -103,13 +169,13 @@ ApplyEvent ComposeApplyEvent(std::wstring_view account, std::wstring_view comput
     event.strings = {
         attempt.program == ApplyProgram::Window ? L"window" : L"console",
         std::wstring(kProgramVersion),
-        account.empty() ? L"(unknown)" : Insert(account),
-        computer.empty() ? L"(unknown)" : Insert(computer),
+        account.empty() ? L"(unknown)" : Insert(account, InsertOf::Name),
+        computer.empty() ? L"(unknown)" : Insert(computer, InsertOf::Name),
         std::wstring(attempt.connectionType),
         ProfileValueText(attempt.address),
         ProfileValueText(attempt.port),
-        Insert(attempt.profilePath),
-        Insert(attempt.outcome),
+        Insert(attempt.profilePath, InsertOf::Name),
+        Insert(attempt.outcome, InsertOf::Name),
         DecimalText(static_cast<std::uint32_t>(attempt.exitCode)),
     };
     if (attempt.end == ApplyEnd::Refused)

@@ -26,9 +26,9 @@ expect_row() {  # expect_row TABLE TAB-SEPARATED-ROW
 x64_code='{8FF60B92-E8FF-4545-A54A-8BB05036491C}' x86_code='{552BFA61-E5F6-4ECD-A7B9-526C4219D2C6}'
 case $arch in
   x64) upgrade_code=$x64_code other_code=$x86_code program_files=ProgramFiles64Folder bits=256
-       template='x64;1033' ;;
+       template='x64;1033' program_files_name='Program Files' ;;
   x86) upgrade_code=$x86_code other_code=$x64_code program_files=ProgramFilesFolder bits=0
-       template='Intel;1033' ;;
+       template='Intel;1033' program_files_name='the 32-bit Program Files folder (Program Files (x86) on 64-bit Windows)' ;;
   *) echo "usage: $0 INSTALLER x64|x86 VERSION PROGRAM CONSOLE_PROGRAM SOURCE_DIR" >&2; exit 2 ;;
 esac
 
@@ -70,18 +70,24 @@ expect_row Upgrade "$other_code	0.0.0			258		HOSTWEND_OTHER_ARCHITECTURE"
 table LaunchCondition | cut -f1 | grep -qx 'NOT WIX_DOWNGRADE_DETECTED' || fail "a newer version is not refused"
 table LaunchCondition | grep -q $'^Installed OR NOT HOSTWEND_OTHER_ARCHITECTURE\t.* is already installed on this computer' ||
   fail "the other architecture's package is not refused with a message"
+# A folder elsewhere than inside the package's own Program Files is refused,
+# and the message says where Hostwend installs.
+inside="INSTALLDIR ~<< $program_files AND NOT (INSTALLDIR ~= $program_files) AND NOT (INSTALLDIR >< \"..\") AND NOT (INSTALLDIR >< \"\\\\\")"
+table LaunchCondition | grep -qF "Installed OR NOT INSTALLDIR OR ($inside)"$'\t'"Hostwend installs only into a folder inside $program_files_name," ||
+  fail "an install folder outside $program_files_name is not refused with a message: $(table LaunchCondition)"
 # Per-machine installs hand only secure properties from the client to the service.
 secure=$(table Property | awk -F'\t' '$1 == "SecureCustomProperties" {print $2}')
 for property in WIX_UPGRADE_DETECTED WIX_DOWNGRADE_DETECTED HOSTWEND_OTHER_ARCHITECTURE; do
   tr ';' '\n' <<<"$secure" | grep -qx "$property" || fail "$property is not a secure property"
 done
 
-# The install folder's permissions: SYSTEM and Administrators full control,
-# Users read and execute, nothing inherited; made with the folder itself.
-# Wine's msiexec skips this table (its folders carry no Windows permissions),
-# so the rows are what can be checked here.
+# The install folder's owner and permissions: owned by Administrators, SYSTEM
+# and Administrators full control, Users read and execute, nothing inherited,
+# and whoever owns it or a file in it no more than read and execute (OWNER
+# RIGHTS); made with the folder itself. Wine's msiexec skips this table (its
+# folders carry no Windows permissions), so the rows are what can be checked here.
 expect_row CreateFolder "INSTALLDIR	Program"
-expect_row MsiLockPermissionsEx "InstallFolder	INSTALLDIR	CreateFolder	D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)	"
+expect_row MsiLockPermissionsEx "InstallFolder	INSTALLDIR	CreateFolder	O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)(A;OICI;FRFX;;;OW)	"
 [ "$(table MsiLockPermissionsEx | wc -l)" = 1 ] || fail "MsiLockPermissionsEx has other rows"
 # Where scripts find Hostwend: HKLM (2), in the package's own registry view.
 table Registry | cut -f2- | grep -qxF "2	SOFTWARE\Wendlebrook\Hostwend	InstallFolder	[INSTALLDIR]	Program" ||

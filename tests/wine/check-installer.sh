@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The installer package (x64 or x86) under Wine, on a 64-bit machine of its
 # own: a Wine prefix that holds a TARN client's settings and never had
-# Hostwend, with its own wineserver and display. In turn: a silent install; the
-# installed window program finds its HWD.ini and the console program shows the
-# client's values; the entry in Programs and Features; the operator's guide's
+# Hostwend, with its own wineserver and display. In turn: an install folder
+# outside the package's Program Files refused, one inside it taken; a silent
+# install; the installed window program finds its HWD.ini and the console
+# program shows the client's values; the entry in Programs and Features; the operator's guide's
 # start-up script, run by a 32-bit and by a 64-bit cmd, finds and runs the
 # console program; one Hostwend per computer (the other architecture's package
 # refused, the same package again and a rebuilt one of the same version leave
@@ -53,9 +54,11 @@ upgrade=$work/hostwend-upgrade.msi rebuilt=$work/hostwend-rebuilt.msi other=$wor
 # Where each package installs on 64-bit Windows, and the registry view of its
 # entry in Programs and Features and of its InstallFolder value.
 if [ "$arch" = x64 ]; then
+  program_files_name='C:\Program Files' other_program_files='C:\Program Files (x86)'
   installed='C:\Program Files\Hostwend' folder="$WINEPREFIX/drive_c/Program Files/Hostwend" view=64
   other_folder="$WINEPREFIX/drive_c/Program Files (x86)/Hostwend"
 else
+  program_files_name='C:\Program Files (x86)' other_program_files='C:\Program Files'
   installed='C:\Program Files (x86)\Hostwend' folder="$WINEPREFIX/drive_c/Program Files (x86)/Hostwend" view=32
   other_folder="$WINEPREFIX/drive_c/Program Files/Hostwend"
 fi
@@ -77,7 +80,8 @@ uninstall_entry() {
 hostwend_entries() {
   local v
   for v in 64 32; do
-    run64 reg query "$uninstall_key" /s /reg:$v 2>/dev/null | tr -d '\r' |
+    # A view without the key (a prefix whose 32-bit side never ran) holds none.
+    { run64 reg query "$uninstall_key" /s /reg:$v 2>/dev/null || true; } | tr -d '\r' |
       awk -v view=$v '/^HKEY/ {key = $0; sub(/.*\\/, "", key)} /^ +DisplayName +REG_SZ +Hostwend$/ {print view, key}'
   done
 }
@@ -111,6 +115,26 @@ install_folder_value() {
 }
 # Windows Installer's "installation failed" (1603), as a Linux exit status keeps it.
 refused=$((1603 & 255))
+
+echo "== an install folder outside $program_files_name is refused; one inside it is taken"
+# Each refused with nothing installed: a folder any user may have made first,
+# one that climbs out of Program Files, Program Files itself (with the
+# trailing backslash that msiexec, here as on Windows, gets doubled), and the
+# other architecture's Program Files.
+for outside in 'C:\Tools\Hostwend' "$program_files_name\Hostwend\..\..\Tools\Hostwend" "$program_files_name"'\' \
+               "$other_program_files\Hostwend"; do
+  rc=0; run64 msiexec /i "$(winepath -w "$msi")" "INSTALLDIR=$outside" /qn || rc=$?
+  [ $rc = $refused ] || fail "INSTALLDIR=$outside was not refused (msiexec ended with $rc)"
+  [ -z "$(hostwend_entries)" ] || fail "INSTALLDIR=$outside left an entry in Programs and Features"
+done
+installed_anywhere=$(find "$WINEPREFIX/drive_c" -name hostwend-cli.exe 2>/dev/null)
+[ -z "$installed_anywhere" ] || fail "a refused install folder left files: $installed_anywhere"
+own="$program_files_name\Wendlebrook\Hostwend"
+run64 msiexec /i "$(winepath -w "$msi")" "INSTALLDIR=$own" /qn || fail "INSTALLDIR=$own ended with $?"
+[ "$(install_folder_value)" = "$own\\" ] || fail "INSTALLDIR=$own: InstallFolder says '$(install_folder_value)'"
+[ -f "$(winepath -u "$own\hostwend-cli.exe")" ] || fail "INSTALLDIR=$own: hostwend-cli.exe not there"
+run64 msiexec /x "$(winepath -w "$msi")" /qn || fail "removing the package in $own ended with $?"
+[ -z "$(hostwend_entries)" ] || fail "still in Programs and Features after removing the package in $own"
 
 echo "== silent install of $(basename "$msi") ($arch)"
 code=$(property "$msi" ProductCode)

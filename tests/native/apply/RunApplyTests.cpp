@@ -159,12 +159,43 @@ TEST(RunApply, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
             EXPECT_NE(call.rfind("set ", 0), 0u) << call;
     }
 
-    {
-        SCOPED_TRACE("data too long for the event log");
+    // Data reaches the event as data, never as structure: no forged line, no
+    // parameter a viewer expands, nothing XML cannot hold, no pair cut in two.
+    const std::wstring pair{wchar_t(0xD83D), wchar_t(0xDE00)};  // U+1F600, one code point
+    const std::wstring notXml =
+        std::wstring(L"PC") + wchar_t(0xD800) + L"-" + wchar_t(0xDC00) + L"-" + wchar_t(0xFFFE) + wchar_t(0xFFFF);
+    const struct {
+        const char* what;
+        std::string value;  // step 1's data, "" to keep "old"
+        std::wstring name;  // the account's or the computer's, as string says; "" to keep it
+        std::size_t string;
+        std::wstring shown;
+    } data[] = {
+        {"too long for the event log", std::string(600, 'a'), L"", 12,
+         std::wstring(500, L'a') + L"... (600 characters)"},
+        {"CR LF forge no line", "10.0.0.1\r\nForged line", L"", 12, L"10.0.0.1\\r\\nForged line"},
+        {"control characters", "a\tb\x01\x1f\x7f", L"", 12, L"a\\x09b\\x01\\x1F\\x7F"},
+        {"%% is no parameter", "%%1234 %%%5 %7", L"", 12, L"% %1234 % % %5 %7"},
+        {"a value's backslash before r, n, x or u", "C:\\new\\A\\\r\\", L"", 12,
+         L"C:\\x5Cnew\\A\\\\r\\"},
+        {"an account's backslash", "", L"CORP\\nadia", 2, L"CORP\\nadia"},
+        {"no escape cut in two", std::string(499, 'a') + "\r", L"", 12,
+         std::wstring(499, L'a') + L"... (500 characters)"},
+        {"characters XML cannot hold", "", notXml + pair, 3, L"PC\\uD800-\\uDC00-\\uFFFE\\uFFFF" + pair},
+        {"a surrogate pair that fits", "", std::wstring(498, L'A') + pair, 3, std::wstring(498, L'A') + pair},
+        {"a surrogate pair at the cut", "", std::wstring(499, L'A') + pair + L"B", 3,
+         std::wstring(499, L'A') + L"... (502 characters)"},
+    };
+    for (const auto& c : data) {
+        SCOPED_TRACE(c.what);
         Machine machine;
-        machine.SetString(kTarnValues[0].first, kTarnValues[0].second, std::string(600, 'a'));
+        if (!c.value.empty())
+            machine.SetString(kTarnValues[0].first, kTarnValues[0].second, c.value);
+        if (!c.name.empty())
+            (c.string == 2 ? machine.accountName : machine.computerName) = c.name;
         (void)machine.Apply();
-        EXPECT_EQ(expectOne(machine, EventType::Information, 1000)[12], std::wstring(500, L'a') + L"... (600 characters)");
+        const std::vector<std::wstring> strings = expectOne(machine, EventType::Information, 1000);
+        EXPECT_EQ(strings.size() > c.string ? strings[c.string] : L"", c.shown);
     }
     {
         SCOPED_TRACE("internal error half-way");

@@ -257,6 +257,14 @@ TEST(CliCommands, WarnsOfAnUnlikelyAddressOrPortAndAppliesItAllTheSame)
                                 L"BcastUDPPort in HWD.ini is not a port number from 1 to 65535: 65536"}},
         {"a_b.net", "+77", {L"VsatAddress in HWD.ini is neither an IPv4 address nor a host name: A_B.NET",
                             L"BcastUDPPort in HWD.ini is not a port number from 1 to 65535: +77"}},
+        {"010.0.0.1", "7777", {L"VsatAddress in HWD.ini has a number with a leading zero, which Windows reads as "
+                               L"octal: 010.0.0.1"}},
+        {"10.0.0.08", "7777", {L"VsatAddress in HWD.ini has a number with a leading zero, which Windows reads as "
+                               L"octal: 10.0.0.08"}},
+        {"10.0.0.0", "7777", {}},
+        {"0.10.100.0", "7777", {}},
+        {"010.example.net", "7777", {}},
+        {"10.0.0.010a", "7777", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.address);

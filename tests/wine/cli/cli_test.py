@@ -300,22 +300,25 @@ class CliTest(unittest.TestCase):
     # ---- check, then apply: the one predicts the other
 
     def test_check_predicts_apply(self):
-        # (name, type, profile lines, registry damage, exit code, warnings)
+        # (name, type, profile lines, registry damage, exit code, a pattern for each warning)
         table = [
             ("lan, port value as text", "lan", "LanAddress=10.1.1.1\r\nBcastUDPPort=7777\r\n",
-             [sz(5, "1")], 0, 0),
-            ("vpn, host name in spaces", "VPN", "VPNAddress=  vpn.example  \r\nBcastUDPPort= 8888 \r\n", [], 0, 0),
-            ("vsat", "vsat", "VsatAddress=10.3.3.3\r\nBcastUDPPort=7777\r\n", [], 0, 0),
+             [sz(5, "1")], 0, []),
+            ("vpn, host name in spaces", "VPN", "VPNAddress=  vpn.example  \r\nBcastUDPPort= 8888 \r\n", [], 0, []),
+            ("vsat", "vsat", "VsatAddress=10.3.3.3\r\nBcastUDPPort=7777\r\n", [], 0, []),
             ("others, warned address and port", "Others", "OthersAddress=10.0.0.300\r\nBcastUDPPort=70000\r\n",
-             [], 0, 2),
+             [], 0, [r"^OthersAddress in .* is neither an IPv4 address nor a host name: 10\.0\.0\.300$",
+                     r"^BcastUDPPort in .* is not a port number from 1 to 65535: 70000$"]),
+            ("lan, a leading zero warned", "lan", "LanAddress=010.0.0.1\r\nBcastUDPPort=7777\r\n", [], 0,
+             [r"^LanAddress in .* has a number with a leading zero, which Windows reads as octal: 010\.0\.0\.1$"]),
             ("BcastUDPPort missing", "vsat", "VsatAddress=10.3.3.4\r\nBcastUDPPort=7777\r\n",
-             [["delete-value", "5"]], 25, 0),
+             [["delete-value", "5"]], 25, []),
             ("Remote-Addr is REG_EXPAND_SZ", "lan", "LanAddress=10.1.1.2\r\nBcastUDPPort=7777\r\n",
-             [sz(1, "old", REG_EXPAND_SZ)], 21, 0),
+             [sz(1, "old", REG_EXPAND_SZ)], 21, []),
             ("BcastTCPAddress is REG_DWORD", "lan", "LanAddress=10.1.1.3\r\nBcastUDPPort=7777\r\n",
-             [dword(3, 5)], 23, 0),
+             [dword(3, 5)], 23, []),
             ("ODBC data source key missing", "vpn", "VPNAddress=10.2.2.5\r\nBcastUDPPort=7777\r\n",
-             [["delete-key", ODBC_KEY]], 28, 0),
+             [["delete-key", ODBC_KEY]], 28, []),
         ]
         # Each tarnreg call first reads what the previous case's apply left.
         previous = None
@@ -348,12 +351,14 @@ class CliTest(unittest.TestCase):
             doc = run.doc
             self.assertEqual((doc["command"], doc["address"], doc["port"], doc["exit_code"], doc["profile_found"]),
                              (command, address, port, exit_code, True), run)
-            self.assertEqual(len(doc["warnings"]), warnings, run)
+            self.assertEqual(len(doc["warnings"]), len(warnings), run)
+            for warning, pattern in zip(doc["warnings"], warnings):
+                self.assertRegex(warning, pattern, run)
             self.assertEqual(doc["report"] is None, exit_code != 0, run)
             if command == "apply" and exit_code == 0:
                 self.assertIn(f"( {address} ) applied.", doc["report"])
             self.assertEqual(doc["error"] is None, exit_code == 0, run)
-            self.assertEqual(len(run.stderr.splitlines()), warnings + (exit_code != 0), run)
+            self.assertEqual(len(run.stderr.splitlines()), len(warnings) + (exit_code != 0), run)
             if exit_code:
                 key, name = STEPS[exit_code - 21]
                 self.assertTrue(doc["error"].startswith(f"step {exit_code - 20} {name} in {REGEDIT}{key[9:]}: "), run)
@@ -520,15 +525,20 @@ class CliTest(unittest.TestCase):
     def test_each_apply_leaves_one_event_and_show_and_check_none(self):
         ok = self.profile("event.ini", "LanAddress=10.50.0.1\r\nBcastUDPPort=7777\r\n")
         blank = self.profile("event-blank.ini", "LanAddress=  \r\nBcastUDPPort=7777\r\n")
-        # (arguments, registry damage, event type and ID or None, exit code)
+        # (arguments, registry damage, event type and ID or None, exit code,
+        # step 1's data before as the event shows it, when not as stored)
+        forged = "10.0.0.1\r\n2. Remote-Addr in HKEY_LOCAL_MACHINE - before: 1; after: 1"
         table = [
-            (["--profile", ok, "apply", "lan"], [], (INFORMATION, 1000), 0),
-            (["--profile", ok, "apply", "lan"], [["delete-value", "5"]], (ERROR, 1001), 25),
-            (["--profile", blank, "apply", "lan"], [], (WARNING, 1002), 3),
-            (["--profile", ok, "check", "lan"], [["delete-value", "5"]], None, 25),
-            (["--profile", ok, "show"], [], None, 0),
+            (["--profile", ok, "apply", "lan"], [], (INFORMATION, 1000), 0, None),
+            (["--profile", ok, "apply", "lan"], [["delete-value", "5"]], (ERROR, 1001), 25, None),
+            # A value's line break forges no line of the event's text.
+            (["--profile", ok, "apply", "lan"], [sz(1, forged)], (INFORMATION, 1000), 0,
+             forged.replace("\r\n", "\\r\\n")),
+            (["--profile", blank, "apply", "lan"], [], (WARNING, 1002), 3, None),
+            (["--profile", ok, "check", "lan"], [["delete-value", "5"]], None, 25, None),
+            (["--profile", ok, "show"], [], None, 0, None),
         ]
-        for args, damage, kind, exit_code in table:
+        for args, damage, kind, exit_code, first_before in table:
             with self.subTest(" ".join(args[2:]) + f" exit {exit_code}"):
                 registry = reg(["seed"], *damage, VALUES)[0]["values"]
                 run = self.cli("--json", *args, env=EVENT_DEBUG)
@@ -551,6 +561,9 @@ class CliTest(unittest.TestCase):
                                else "failed: " + steps[n]["reason"] if steps[n]["outcome"] == "failed"
                                else steps[n]["outcome"]) for n in range(1, 9)]
                     self.assertEqual(values[4][1], "7777" if exit_code == 0 else "failed: the value is missing")
+                    if first_before:
+                        self.assertEqual(shown(registry[0]), forged)
+                        values[0] = (first_before, values[0][1])
                 self.assertEvent(events[0], *kind, head, values)
 
         with self.subTest("the same apply again"):

@@ -57,7 +57,10 @@ public:
     const std::wstring& Directory() const { return directory_; }
     void WriteFile(const std::wstring& name, const std::string& content) const;
 
+    // Starts the program and returns once it first waits for input or has
+    // ended, within kStartDeadline.
     void Start();
+    static constexpr std::chrono::milliseconds kStartDeadline = 45s;
     bool Running() const;
     // Waits until the program has handled all its input and its windows have
     // nothing left to paint.
