@@ -22,9 +22,6 @@ constexpr wchar_t kGlobalMutexName[] = L"Global\\Hostwend.Apply";
 // SYSTEM and Administrators only, nothing inherited.
 constexpr wchar_t kAdministratorsOnly[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
-void FreeLocal(void* memory) { LocalFree(memory); }
-using UniqueLocal = UniqueHandle<NullIsInvalid<void*, FreeLocal>>;
-
 // The namespace functions exist from Vista, but not in every Windows
 // look-alike: imported, their absence would stop the program from starting.
 template <typename Function>

@@ -13,9 +13,6 @@ constexpr wchar_t kSourceName[] = L"Hostwend";
 void DeregisterSource(HANDLE source) { DeregisterEventSource(source); }
 using UniqueEventSource = UniqueHandle<NullIsInvalid<HANDLE, DeregisterSource>>;
 
-void FreeLocal(wchar_t* memory) { LocalFree(memory); }
-using UniqueLocalText = UniqueHandle<NullIsInvalid<wchar_t*, FreeLocal>>;
-
 // The process token's TOKEN_USER: the account's SID, in a buffer that owns it.
 class ProcessUser {
 public:
@@ -60,7 +57,7 @@ std::wstring Win32EventLog::AccountName()
     wchar_t* text = nullptr;
     if (!ConvertSidToStringSidW(user.Sid(), &text))
         return {};
-    const UniqueLocalText owned(text);
+    const UniqueLocal owned(text);
     return text;
 }
 
