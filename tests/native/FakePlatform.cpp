@@ -156,7 +156,7 @@ KeySecurity FakePlatform::SecurityFromSddl(const std::string& sddl)
     std::size_t dacl = sddl.find("D:");
     if (sddl.rfind("O:", 0) == 0)
         security.ownerSid = sid(sddl.substr(2, (dacl == std::string::npos ? sddl.size() : dacl) - 2));
-    if (dacl == std::string::npos || sddl.compare(dacl, 7, "D:NO_ACCESS_CONTROL") == 0)
+    if (dacl == std::string::npos)
         return security;
     security.hasDacl = true;
     for (std::size_t at = sddl.find('(', dacl); at != std::string::npos; at = sddl.find('(', at)) {

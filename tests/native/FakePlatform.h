@@ -60,8 +60,9 @@ public:
     void SetKeySecurity(const std::string& path, const std::string& sddl, View view = View::Wow64);
     static KeySecurity SecurityFromSddl(const std::string& sddl);
     std::vector<std::string> createdWithSddl;  // the descriptor of each key RegCreateKeyExW made
-    // Each RegSetValueExW, RegDeleteValueW and RegFlushKey uses one; when none
-    // is left they fail with ERROR_IO_DEVICE, as on a disk gone away.
+    // Each RegCreateKeyExW that makes a key, RegSetValueExW, RegDeleteValueW
+    // and RegFlushKey uses one; when none is left they fail with
+    // ERROR_IO_DEVICE, as on a disk gone away.
     std::optional<int> writesLeft;
     // The registry as it was at the last RegFlushKey (or SettleOnDisk): what
     // a power cut leaves. Handles do not survive it.
