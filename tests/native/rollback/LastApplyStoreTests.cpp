@@ -1,4 +1,5 @@
 #include "FakePlatform.h"
+#include "RegDataOf.h"
 #include "rollback/LastApplyStore.h"
 #include "rollback/RecordTrust.h"
 
@@ -11,16 +12,8 @@ using testing::FakePlatform;
 using View = FakePlatform::View;
 const std::string kRecordKey = "SOFTWARE\\Wendlebrook\\Hostwend\\LastApply";
 
-RegData Sz(std::wstring_view text, bool nul = true)
-{
-    RegData data{kRegSz, {}};
-    for (wchar_t c : text)
-        data.bytes.insert(data.bytes.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8)});
-    if (nul)
-        data.bytes.insert(data.bytes.end(), {0, 0});
-    return data;
-}
-RegData Dword(std::uint8_t low) { return {kRegDword, {low, 0, 0, 0}}; }
+using testing::Dword;
+using testing::Sz;
 
 LastApply Record(std::wstring_view address)
 {

@@ -1,4 +1,5 @@
 #include "FakePlatform.h"
+#include "RegDataOf.h"
 #include "TarnClient.h"
 #include "rollback/UndoPlan.h"
 
@@ -15,16 +16,8 @@ using View = FakePlatform::View;
 using Held = std::optional<RegData>;  // empty: no such value
 const auto& kTargets = testing::kTarnValues;
 
-RegData Sz(std::wstring_view text, bool nul = true)
-{
-    RegData data{kRegSz, {}};
-    for (wchar_t c : text)
-        data.bytes.insert(data.bytes.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8)});
-    if (nul)
-        data.bytes.insert(data.bytes.end(), {0, 0});
-    return data;
-}
-RegData Dword(std::uint8_t low) { return {kRegDword, {low, 0, 0, 0}}; }
+using testing::Dword;
+using testing::Sz;
 
 // A client that held these values before a VSAT apply to 10.0.0.5.
 const std::array<RecordedStep, 8> kVsatApply{{
