@@ -21,7 +21,6 @@ inline constexpr RegStatus kErrorAccessDenied = 5;
 inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
 inline constexpr std::uint32_t kKeySetValue = 0x0002;
 inline constexpr std::uint32_t kKeyRead = 0x20019;
-inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
 // The TARN client is a 32-bit program: its settings live in the 32-bit view,
 // which a 64-bit build only sees when it asks for it.
 inline constexpr std::uint32_t kKeyWow64_32Key = 0x0200;

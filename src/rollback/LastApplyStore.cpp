@@ -202,8 +202,16 @@ LastApplyRead ReadLastApply(Registry& registry)
     const std::optional<RegData> format = ReadRecordValue(registry, key.Get(), kFormatName, failure);
     if (failure)
         return *failure;
-    if (!format)
+    if (!format) {
+        // A key made by an apply stopped before its first value holds no record
+        // at all; one with values but no format was cut short.
+        const std::optional<RegData> time = ReadRecordValue(registry, key.Get(), kTimeName, failure);
+        if (failure)
+            return *failure;
+        if (!time)
+            return {};
         return Unreadable(L"it is not whole: the apply that wrote it stopped before it was done", kErrorFileNotFound);
+    }
     if (format->type != kRegDword || format->bytes != DwordData(kFormat))
         return Unreadable(L"its format is not one this program knows", kErrorInvalidData);
 

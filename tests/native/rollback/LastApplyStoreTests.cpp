@@ -92,31 +92,36 @@ TEST(LastApplyStore, ARecordCutShortAtAnyWriteIsNeverTakenForAWholeOne)
 {
     const LastApply old = Record(L"10.0.0.5");
     const LastApply next = Record(L"10.9.9.9");
-    bool sawUnreadable = false;
-    for (int writes = 0;; ++writes) {
-        SCOPED_TRACE(writes);
-        FakePlatform fake;
-        ASSERT_EQ(WriteLastApply(fake, old), kErrorSuccess);
-        fake.writesLeft = writes;
-        const RegStatus status = WriteLastApply(fake, next);
-        for (bool powerCut : {false, true}) {
-            if (powerCut)
-                fake.PowerCut();
-            const LastApplyRead read = Read(fake);
-            if (read.state == RecordState::Unreadable) {
-                sawUnreadable = true;
-                EXPECT_NE(status, kErrorSuccess);
-                continue;
+    for (bool first : {false, true}) {
+        SCOPED_TRACE(first ? "the first record" : "a record replacing another");
+        bool sawUnreadable = false;
+        for (int writes = 0;; ++writes) {
+            SCOPED_TRACE(writes);
+            FakePlatform fake;
+            if (!first) {
+                ASSERT_EQ(WriteLastApply(fake, old), kErrorSuccess);
             }
-            ASSERT_EQ(read.state, RecordState::Read);
-            // Whole but not yet flushed when the last flush failed: the apply is refused all the same.
-            EXPECT_TRUE(*read.record == next || (status != kErrorSuccess && *read.record == old));
+            fake.writesLeft = writes;
+            const RegStatus status = WriteLastApply(fake, next);
+            for (bool powerCut : {false, true}) {
+                if (powerCut)
+                    fake.PowerCut();
+                const LastApplyRead read = Read(fake);
+                if (read.state != RecordState::Read) {
+                    sawUnreadable |= read.state == RecordState::Unreadable;
+                    EXPECT_NE(status, kErrorSuccess);
+                    EXPECT_TRUE(read.state == RecordState::Unreadable || (first && read.state == RecordState::None));
+                    continue;
+                }
+                // Whole but not yet flushed when the last flush failed: the apply is refused all the same.
+                EXPECT_TRUE(*read.record == next || (status != kErrorSuccess && !first && *read.record == old));
+            }
+            if (status == kErrorSuccess)
+                break;
+            EXPECT_EQ(status, 1117);
         }
-        if (status == kErrorSuccess)
-            break;
-        EXPECT_EQ(status, 1117);
+        EXPECT_TRUE(sawUnreadable);
     }
-    EXPECT_TRUE(sawUnreadable);
 }
 
 TEST(LastApplyStore, ARecordOthersCouldWriteIsUntrustedAndNoneIsWrittenThere)
