@@ -10,7 +10,8 @@
 namespace hostwend {
 
 // Stores the record, replacing the one before. 0 when it is whole on disk,
-// else the Windows error: the apply must then not begin.
+// else the Windows error (1338, ERROR_INVALID_SECURITY_DESCR, when the key
+// is one that others could change): the apply must then not begin.
 [[nodiscard]] RegStatus WriteLastApply(Registry& registry, const LastApply& record);
 
 enum class RecordState {
