@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Registry.h"
 
 #include "platform/win32/LastError.h"
+#include "platform/win32/SidText.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <windows.h>
@@ -11,15 +12,6 @@ namespace hostwend {
 namespace {
 
 HKEY ToHkey(RegKey key) { return reinterpret_cast<HKEY>(key); }
-
-std::wstring SidText(PSID sid)
-{
-    LPWSTR text = nullptr;
-    if (!sid || !ConvertSidToStringSidW(sid, &text))
-        return {};
-    const UniqueLocal owned(text);
-    return text;
-}
 
 // Allowed, denied and their callback kinds keep the SID right after the mask;
 // the object kinds put GUIDs first, and are read as granting to nobody we know.
