@@ -248,7 +248,10 @@ double TimeApplyAddress(hostwend::Registry& registry, const std::wstring& addres
 {
     double start = Milliseconds();
     const bool applied =
-        hostwend::ApplyAddress(registry, address, port, hostwend::ApplyMode::Write, [] { return true; }).Succeeded();
+        // No values before: every one is written, whatever the last round left.
+        hostwend::ApplyAddress(registry, address, port, hostwend::ApplyMode::Write, [] { return true; },
+                               hostwend::StepValues{})
+            .Succeeded();
     double elapsed = Milliseconds() - start;
     if (!applied)
         throw std::runtime_error("ApplyAddress failed: is the TARN client's registry seeded?");

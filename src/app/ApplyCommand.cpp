@@ -1,13 +1,9 @@
 #include "app/ApplyCommand.h"
 
-#include "record/ExitCodes.h"
+#include "apply/RunApply.h"
 #include "profile/ConnectionType.h"
-#include "profile/ProfileValueCheck.h"
-#include "record/ApplyRecord.h"
-#include "registry/ApplyAddress.h"
-#include "registry/ReadStepValues.h"
+#include "registry/RegeditPath.h"
 
-#include <optional>
 #include <string>
 
 namespace hostwend {
@@ -19,6 +15,7 @@ constexpr std::wstring_view kLockTimedOut =
 constexpr std::wstring_view kLockUnusable =
     L"Hostwend cannot make sure that no other Hostwend changes these settings at the same time, "
     L"so it has changed nothing. Tell your administrator: the apply lock cannot be used because ";
+constexpr std::wstring_view kInternalError = L"internal error; some values may already be written";
 
 const ConnectionType* ChosenType(Desk& desk)
 {
@@ -28,73 +25,48 @@ const ConnectionType* ChosenType(Desk& desk)
     return nullptr;
 }
 
-// What one click did: refused before any write, or the eight steps' run.
-struct ClickOutcome {
-    std::wstring refusal;
-    // The console program's exit code for the same outcome: the event log
-    // records both programs' applies under the same numbers.
-    int exitCode = kExitDone;
-    std::optional<std::wstring> address;
-    std::optional<std::wstring> port;
-    StepValues before;
-    std::optional<ApplyRun> run;
-};
-
-// One apply at a time on this computer: two would interleave their writes and
-// leave a mixture of two servers behind. Shows nothing while it holds the lock.
-ClickOutcome ReadAndApplyInTurn(const Platform& platform, ProfileState& state, const ConnectionType& type)
+// A value of HWD.ini that this client cannot store, known before any write.
+std::wstring ProfileDataRefusal(const ApplyOutcome& outcome, const ConnectionType& type, bool windows64)
 {
-    ClickOutcome outcome;
-    const ApplyLockResult lock = platform.computer.LockApply(kApplyLockWaitMilliseconds);
-    if (lock.outcome == LockOutcome::Busy) {
-        outcome.refusal = kLockTimedOut;
-        outcome.exitCode = kExitApplyBusy;
-        return outcome;
-    }
-    if (lock.outcome != LockOutcome::Acquired) {
-        outcome.refusal = std::wstring(kLockUnusable) + lock.reason + L".";
-        outcome.exitCode = kExitLockUnusable;
-        return outcome;
-    }
-    // Both values are checked before anything is written.
-    for (auto [key, value] : {std::pair{type.addressKey, &outcome.address}, std::pair{kPortKey, &outcome.port}}) {
-        if (std::wstring refusal = ReadProfileValueRefusal(platform.files, state, key, value->emplace());
-            !refusal.empty()) {
-            outcome.refusal = std::move(refusal);
-            outcome.exitCode = kExitProfileValueRefused;
-            return outcome;
-        }
-    }
-    // Each value as it was, so that the record shows what this apply changed.
-    outcome.before = ReadStepValues(platform.registry);
-    Desk& desk = platform.desk;
-    outcome.run = ApplyAddress(platform.registry, *outcome.address, *outcome.port, ApplyMode::Write,
-                               [&desk] { return desk.IsOptionSet(OptionButton::OptVsat); });
-    if (outcome.run->failedStep)
-        outcome.exitCode = StepFailedExitCode(outcome.run->steps[*outcome.run->failedStep].number);
-    return outcome;
+    const StepRun& misfit = outcome.run->steps[*outcome.run->profileDataStep];
+    const bool address = misfit.step->carriesAddress;
+    const std::wstring key(address ? type.addressKey : kPortKey);
+    const std::wstring& asWritten = address ? outcome.address->asWritten : outcome.port->asWritten;
+    const std::wstring setting = L"the setting " + std::wstring(misfit.step->valueName) + L" in " +
+                                 RegeditKeyName(misfit.step->keyPath, windows64);
+    const std::wstring why = misfit.result == UpdateResult::OutsideCodePage
+                                 ? L" holds text, and " + asWritten +
+                                       L" has characters that this computer's code page cannot carry."
+                                 : L" holds a number, and " + asWritten + L" is not a whole number it can hold.";
+    return key + L" in " + std::wstring(kProfileFileName) + L" cannot be stored on this computer: " + setting + why +
+           L" Nothing was changed.";
 }
 
-// Writes the click's event; a window has nowhere to say that it could not.
-void Record(const Platform& platform, const ProfileState& state, const ConnectionType& type,
-            const ClickOutcome& outcome, std::wstring_view told)
+// What the operator is told, and what the record keeps of it.
+std::wstring Told(const ApplyOutcome& outcome, const ConnectionType& type, bool windows64)
 {
-    ApplyAttempt attempt;
-    attempt.program = ApplyProgram::Window;
-    attempt.connectionType = type.name;
-    attempt.address = outcome.address;
-    attempt.port = outcome.port;
-    attempt.profilePath = state.ProfilePath;
-    attempt.end = !outcome.refusal.empty() ? ApplyEnd::Refused
-                  : outcome.run->failedStep ? ApplyEnd::Stopped
-                                            : ApplyEnd::Applied;
-    attempt.outcome = told;
-    attempt.exitCode = outcome.exitCode;
-    if (outcome.run) {
-        attempt.before = &outcome.before;
-        attempt.run = &*outcome.run;
+    if (outcome.internalError)
+        return std::wstring(kInternalError);
+    switch (outcome.refusal) {
+    case Refusal::None:
+        break;
+    case Refusal::LockBusy:
+        return std::wstring(kLockTimedOut);
+    case Refusal::LockUnusable:
+        return std::wstring(kLockUnusable) + outcome.lockReason + L".";
+    case Refusal::ProfileData:
+        return ProfileDataRefusal(outcome, type, windows64);
+    case Refusal::ProfileValue:
+    case Refusal::NotElevated:  // the console's alone: the window's manifest asks for the rights
+    case Refusal::ProfileMissing:
+    case Refusal::ProfileUnreadable:
+    case Refusal::Warnings:
+        return outcome.valueRefusal;
     }
-    (void)RecordApply(platform.eventLog, platform.registry, attempt);
+    // After a failed step its own message is the only one: no "applied".
+    if (outcome.run->failedStep)
+        return std::wstring(outcome.run->steps[*outcome.run->failedStep].step->prompt);
+    return AppliedReport(type, outcome.address->value);
 }
 
 } // namespace
@@ -108,20 +80,29 @@ void CmdApply_Click(const Platform& platform, ProfileState& state)
     if (desk.MsgBox(type->confirmation, kMbInformationOkCancel, desk.MainWindowCaption()) != kIdOk)
         return;
 
-    const ClickOutcome outcome = ReadAndApplyInTurn(platform, state, *type);
-    // After a failed step its own message is the only one: no "applied".
-    const std::wstring told = !outcome.refusal.empty() ? outcome.refusal
-                              : outcome.run->failedStep
-                                  ? std::wstring(outcome.run->steps[*outcome.run->failedStep].step->prompt)
-                                  : AppliedReport(*type, *outcome.address);
-    // On record as it ends, not when the operator closes the box.
-    Record(platform, state, *type, outcome, told);
+    const bool windows64 = platform.computer.Is64BitWindows();
+    ApplyRequest request;
+    request.program = ApplyProgram::Window;
+    request.type = type;
+    request.profilePath = state.ProfilePath;
+    // The option button is asked again when the VSAT step is reached.
+    request.vsatStepWanted = [&desk] { return desk.IsOptionSet(OptionButton::OptVsat); };
+    request.told = [type, windows64](const ApplyOutcome& outcome) { return Told(outcome, *type, windows64); };
+    const ApplyOutcome outcome =
+        RunApply({platform.registry, platform.files, platform.computer, platform.eventLog}, state, request);
+
     // Boxes come once the lock is released: one left open must never hold up
     // an apply from a deployment tool.
-    if (outcome.refusal.empty() && !outcome.run->failedStep)
-        desk.MsgBox(told, kMbInformation, kResultTitle);
-    else
-        desk.MsgBox(told, kMbCritical, desk.MainWindowCaption());
+    try {
+        const std::wstring told = Told(outcome, *type, windows64);
+        if (outcome.end == ApplyEnd::Applied)
+            desk.MsgBox(told, kMbInformation, kResultTitle);
+        else
+            desk.MsgBox(told, kMbCritical, desk.MainWindowCaption());
+    } catch (...) {
+        // Nothing may unwind through the window procedure.
+        desk.MsgBox(kInternalError, kMbCritical, desk.MainWindowCaption());
+    }
 }
 
 } // namespace hostwend

@@ -11,7 +11,7 @@ void Form_Load(ProfileFiles& files, Desk& desk, ProfileState& state)
     // The file test returns the name as stored ("HWD.ini" in any letter case)
     // or nothing; anything shorter than that name means no file.
     constexpr std::size_t kProfileNameLength = 7;
-    if (files.FileTest(path).size() < kProfileNameLength) {
+    if (files.FileTest(path).name.size() < kProfileNameLength) {
         desk.MsgBox(L"HWD.ini file missing", kMbCritical, desk.MainWindowCaption());
         desk.EndProgram();
         return;

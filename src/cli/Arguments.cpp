@@ -93,6 +93,8 @@ Arguments ParseArguments(const std::vector<std::wstring>& arguments)
             else if (path.find_first_of(L"*?") != std::wstring::npos)
                 refuse(L"the --profile path names more than one file: " + path);
             parsed.profilePath = path;
+        } else if (option == L"--strict") {
+            parsed.strict = true;
         } else if (option == L"--reach") {
             parsed.reach = true;
         } else if (option == L"--timeout" || option.starts_with(L"--timeout=")) {
@@ -138,8 +140,10 @@ Arguments ParseArguments(const std::vector<std::wstring>& arguments)
     } else {
         refuse(L"unknown command: " + std::wstring(words[0]));
     }
+    if (parsed.strict && parsed.command == CommandName::Show)
+        refuse(L"--strict goes with check and apply only");
     // Only check may send anything to the network, and only when asked to.
-    if ((parsed.reach || parsed.timeoutSeconds) && parsed.command != CommandName::Check)
+    else if ((parsed.reach || parsed.timeoutSeconds) && parsed.command != CommandName::Check)
         refuse(L"--reach and --timeout go with check only");
     else if (parsed.timeoutSeconds && !parsed.reach)
         refuse(L"--timeout goes with --reach");
@@ -148,7 +152,7 @@ Arguments ParseArguments(const std::vector<std::wstring>& arguments)
 
 std::wstring_view UsageText()
 {
-    return L"Usage: hostwend-cli [--profile PATH] [--json] COMMAND\r\n"
+    return L"Usage: hostwend-cli [--profile PATH] [--json] [--strict] COMMAND\r\n"
            L"\r\n"
            L"Points this computer's TARN 6.x client at the server that HWD.ini names\r\n"
            L"for a connection type, without a window and without asking anything.\r\n"
@@ -169,6 +173,8 @@ std::wstring_view UsageText()
            L"Options:\r\n"
            L"  --profile PATH  read PATH instead of HWD.ini beside the program\r\n"
            L"  --json          write one JSON document to standard output\r\n"
+           L"  --strict        check and apply: a warning refuses the command (exit code\r\n"
+           L"                  3, nothing written)\r\n"
            L"  --help, /?      this text\r\n"
            L"\r\n"
            L"check and apply need administrator rights: run them from an elevated\r\n"
@@ -176,11 +182,11 @@ std::wstring_view UsageText()
            L"\r\n"
            L"Exit codes:\r\n"
            L"  0       done: show read the values; check: apply would succeed;\r\n"
-           L"          apply: every value written\r\n"
+           L"          apply: every value written, or already held its new data\r\n"
            L"  1       internal error; some values may already be written: run show\r\n"
-           L"  2       the profile file is missing\r\n"
+           L"  2       the profile file is missing or cannot be read\r\n"
            L"  3       a profile value is missing, blank or too long, or this client\r\n"
-           L"          cannot store it; nothing written\r\n"
+           L"          cannot store it, or --strict and a warning; nothing written\r\n"
            L"  4       another apply on this computer did not finish within 30 seconds;\r\n"
            L"          nothing written\r\n"
            L"  5       check or apply without administrator rights; nothing written\r\n"

@@ -20,6 +20,7 @@ struct Arguments {
     const ConnectionType* type = nullptr;  // check and apply
     bool json = false;
     std::optional<std::wstring> profilePath;
+    bool strict = false;                          // check and apply: a warning refuses
     bool reach = false;                           // check: also connect to the server
     std::optional<std::uint32_t> timeoutSeconds;  // how long --reach may take
     std::wstring usageError;  // not empty: nothing runs

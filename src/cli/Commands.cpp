@@ -1,17 +1,12 @@
 #include "cli/Commands.h"
 
-#include "record/ExitCodes.h"
 #include "cli/ReachReport.h"
 #include "cli/StepErrors.h"
+#include "platform/DecimalText.h"
 #include "profile/ProfileValueCheck.h"
-#include "profile/ProfileValueWarning.h"
-#include "profile/ReadProfileValue.h"
-#include "registry/ApplyAddress.h"
+#include "record/ExitCodes.h"
 #include "registry/RegeditPath.h"
 #include "registry/UpdateRegValue.h"
-
-#include <algorithm>
-#include <memory>
 
 namespace hostwend::cli {
 namespace {
@@ -20,264 +15,166 @@ constexpr std::wstring_view kNeedsElevation =
     L" needs administrator rights: run it from an elevated prompt (Run as administrator), "
     L"or as SYSTEM from a deployment tool";
 
-bool SameAddress(std::wstring_view a, std::wstring_view b)
-{
-    // Apply writes addresses upper-cased; a client set by hand may hold lower case.
-    auto upper = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i]))
-            return false;
-    return true;
-}
-
-// The address the client's values agree on: all six that carry one hold it in
-// their own form. "mixed" when two of them carry different addresses.
-void FindHeldAddress(CommandResult& result)
-{
-    std::size_t carrying = 0;
-    std::size_t agreeing = 0;
-    std::optional<std::wstring> held;
-    for (const StepOutcome& outcome : result.steps) {
-        if (!outcome.step->carriesAddress)
-            continue;
-        ++carrying;
-        std::wstring carried;
-        if (!outcome.now || !AddressCarried(*outcome.step, outcome.now->data, carried))
-            continue;
-        if (held && !SameAddress(*held, carried)) {
-            result.pointsAt = L"mixed";
-            return;
-        }
-        held = carried;
-        ++agreeing;
-    }
-    result.pointsAt = L"none";
-    if (agreeing == carrying)
-        result.heldAddress = held;
-}
-
-void PointAtProfileType(ProfileFiles& files, ProfileState& state, CommandResult& result)
-{
-    FindHeldAddress(result);
-    if (!result.profileFound) {
-        result.pointsAt.clear();
-        return;
-    }
-    if (!result.heldAddress)
-        return;
-    for (const ConnectionType& type : kConnectionTypes) {
-        const std::wstring address = ReadProfileValue(files, state, type.addressKey);
-        if (ProfileValueRefusal(type.addressKey, address, state.ProfileLength).empty() &&
-            SameAddress(address, *result.heldAddress)) {
-            result.pointsAt = type.name;
-            return;
-        }
-    }
-}
-
 StepOutcome ValueNow(std::size_t index, const RegValueRead& read, bool windows64)
 {
     StepOutcome outcome;
     outcome.number = index + 1;
     outcome.step = &ApplySteps()[index];
-    outcome.regeditKeyPath = RegeditKeyPath(outcome.step->keyPath, windows64);
+    outcome.regeditKey = RegeditKeyName(outcome.step->keyPath, windows64);
     outcome.read = read.read;
     outcome.now = read.now;
     return outcome;
 }
 
-std::vector<StepOutcome> ValuesNow(const StepValues& read, Computer& computer)
+CommandResult Show(const ApplyRoles& roles, ProfileState& state, CommandResult result)
 {
-    const bool windows64 = computer.Is64BitWindows();
-    std::vector<StepOutcome> values;
-    for (std::size_t i = 0; i < kApplyStepCount; ++i)
-        values.push_back(ValueNow(i, read[i], windows64));
-    return values;
-}
-
-CommandResult Show(Registry& registry, ProfileFiles& files, Computer& computer, ProfileState& state,
-                   CommandResult result)
-{
+    const ClientView client = ShowClient(roles.registry, roles.files, state, result.profilePath);
+    const bool windows64 = roles.computer.Is64BitWindows();
+    result.profileFound = client.profileFound;
     result.started = true;
-    result.steps = ValuesNow(ReadStepValues(registry), computer);
-    PointAtProfileType(files, state, result);
-    // Not one of the eight: a computer without a client, which points nowhere
-    // whatever the profile says, unlike a client pointed at another server.
-    if (std::all_of(result.steps.begin(), result.steps.end(),
-                    [](const StepOutcome& value) { return value.read == ValueRead::Missing; }))
-        result.pointsAt = kNoClient;
+    for (std::size_t i = 0; i < kApplyStepCount; ++i)
+        result.steps.push_back(ValueNow(i, client.values[i], windows64));
+    result.pointing = client.pointing;
     return result;
 }
 
-// Reads one value as the window's Apply does, refusing what it refuses; a
-// refusal names the file it came from and leaves no value behind: the read's
-// one-blank default is no value of the file's.
-bool ReadUsable(ProfileFiles& files, ProfileState& state, std::wstring_view key, std::wstring_view profileName,
-                std::optional<std::wstring>& value, std::optional<std::wstring>& read, std::wstring& asWritten,
-                CommandResult& result)
+// A step of the walk beside the value as it was before it.
+StepOutcome StepOf(std::size_t index, const RegValueRead& before, const StepRun& step, bool windows64)
 {
-    value.emplace();
-    const std::wstring refusal = ReadProfileValueRefusal(files, state, key, *value, profileName);
-    read = value;
-    if (!refusal.empty()) {
-        value.reset();
-        result.error = refusal + L"; nothing was written";
-        result.exitCode = kExitProfileValueRefused;
-        return false;
-    }
-    asWritten = LastValueAsWritten(state);
-    return true;
-}
-
-StepResult ResultOf(StepState state)
-{
-    switch (state) {
-    case StepState::Written:
-        return StepResult::Written;
-    case StepState::WouldBeWritten:
-        return StepResult::WouldBeWritten;
-    case StepState::Failed:
-        return StepResult::Failed;
-    case StepState::NotForThisType:
-        return StepResult::NotForThisType;
-    case StepState::NotReached:
-        break;
-    }
-    return StepResult::NotReached;
-}
-
-// Tries at once first, so that an apply that has to wait says so before it
-// does, and never while it holds the lock.
-ApplyLockResult TakeTurn(Computer& computer, const std::function<void()>& waiting)
-{
-    ApplyLockResult lock = computer.LockApply(0);
-    if (lock.outcome != LockOutcome::Busy)
-        return lock;
-    if (waiting)
-        waiting();
-    return computer.LockApply(kApplyLockWaitMilliseconds);
-}
-
-// A step of the run beside the value as it was before it.
-StepOutcome Outcome(Registry& registry, StepOutcome before, const StepRun& step)
-{
-    StepOutcome outcome = std::move(before);
-    outcome.result = ResultOf(step.state);
+    StepOutcome outcome = ValueNow(index, before, windows64);
+    outcome.state = step.state;
     outcome.afterFailure = step.afterFailure;
-    outcome.updateResult = step.updateResult;
-    if (step.state == StepState::NotForThisType) {
-        // Left as it is: the data it keeps.
-        outcome.newData = outcome.now ? std::optional(outcome.now->data) : std::nullopt;
-        return outcome;
-    }
-    // Text the code page cannot carry is shown as the profile holds it, not
-    // with the substitutes it would get.
-    std::optional<std::wstring> stored;
-    if (outcome.now && MisfitOf(step.updateResult) == DataMisfit::None)
-        stored = NewDataAsStored(registry, outcome.now->type, step.newValue);
-    outcome.newData = stored ? *stored : step.newValue;
+    outcome.update = step.result;
+    outcome.newData = step.newData;
     if (step.state == StepState::Failed)
         outcome.error = StepFailure(outcome);
     return outcome;
 }
 
-CommandResult CheckOrApply(Registry& registry, ProfileFiles& files, Computer& computer, ProfileState& state,
-                           std::wstring_view profileName, const std::function<void()>& waiting, CommandResult result)
+std::wstring CommandLine(const CommandResult& result)
 {
+    return std::wstring(CommandText(result.command)) + L" " + std::wstring(result.type->name);
+}
+
+// The console's words for how an apply or a check ended: the error line, or
+// the report after success.
+void Tell(const ApplyOutcome& outcome, std::wstring_view profileName, CommandResult& result)
+{
+    constexpr std::wstring_view kNothingWritten = L"; nothing was written";
     const bool write = result.command == CommandName::Apply;
-    const std::wstring command = std::wstring(CommandText(result.command)) + L" " + std::wstring(result.type->name);
-    if (!computer.IsElevated()) {
-        result.error = command + std::wstring(kNeedsElevation) + L"; nothing was written";
-        result.exitCode = kExitNotElevated;
-        return result;
+    if (outcome.internalError) {
+        result.error = kInternalError;
+        return;
     }
-    if (!result.profileFound) {
+    switch (outcome.refusal) {
+    case Refusal::None:
+        break;
+    case Refusal::NotElevated:
+        result.error = CommandLine(result) + std::wstring(kNeedsElevation) + std::wstring(kNothingWritten);
+        return;
+    case Refusal::ProfileMissing:
         result.error = L"profile file not found: " + result.profilePath;
-        result.exitCode = kExitProfileMissing;
-        return result;
-    }
-    // A check writes nothing and needs no turn. The hold goes after the lock,
-    // so that it is released last.
-    std::unique_ptr<InterruptionHold> hold;
-    ApplyLockResult lock;
-    if (write) {
-        lock = TakeTurn(computer, waiting);
-        if (lock.outcome == LockOutcome::Busy) {
-            result.error = L"another Hostwend is applying settings on this computer and did not finish within "
-                           L"30 seconds; nothing was written";
-            result.exitCode = kExitApplyBusy;
-            return result;
-        }
-        if (lock.outcome != LockOutcome::Acquired) {
-            result.error = L"the apply lock cannot be used: " + lock.reason + L"; nothing was written";
-            result.exitCode = kExitLockUnusable;
-            return result;
-        }
-        // Its turn come, an apply runs to its last step: Ctrl+C or a closed
-        // console waits for it. While it waits its turn, either ends it.
-        hold = computer.HoldInterruptions();
-    }
-
-    std::wstring addressAsWritten;
-    std::wstring portAsWritten;
-    if (!ReadUsable(files, state, result.type->addressKey, profileName, result.address, result.addressRead,
-                    addressAsWritten, result) ||
-        !ReadUsable(files, state, kPortKey, profileName, result.port, result.portRead, portAsWritten, result))
-        return result;
-    // Both values are read and will be applied; a warning refuses nothing.
-    for (std::wstring warning : {ProfileValueWarning(result.type->addressKey, *result.address, profileName),
-                                 ProfileValueWarning(kPortKey, *result.port, profileName)})
-        if (!warning.empty())
-            result.warnings.push_back(std::move(warning));
-    result.started = true;
-
-    // Each value as it is before the run, to show beside what it becomes.
-    result.before = ReadStepValues(registry);
-    std::vector<StepOutcome> before = ValuesNow(result.before, computer);
-
-    // Every step is checked before the first write: what the profile holds
-    // and this client cannot store fails on every such client, and is
-    // refused whole rather than found half-way.
-    const bool vsat = result.type->option == OptionButton::OptVsat;
-    const auto vsatWanted = [vsat] { return vsat; };
-    const ApplyRun check = ApplyAddress(registry, *result.address, *result.port, ApplyMode::CheckOnly, vsatWanted);
-    const bool refused = check.profileDataStep.has_value();
-    const ApplyRun& run = result.run.emplace(
-        write && !refused ? ApplyAddress(registry, *result.address, *result.port, ApplyMode::Write, vsatWanted)
-                          : check);
-    for (std::size_t i = 0; i < kApplyStepCount; ++i)
-        result.steps.push_back(Outcome(registry, std::move(before[i]), run.steps[i]));
-    // The one the error names first, then a line for each other failure.
-    const std::optional<std::size_t> named = refused ? check.profileDataStep : run.failedStep;
-    for (std::size_t i = 0; i < kApplyStepCount && !write; ++i)
-        if (result.steps[i].result == StepResult::Failed && i != named)
-            result.otherErrors.push_back(result.steps[i].error +
-                                         (result.steps[i].afterFailure ? L" (after a failure)" : L""));
-
-    if (refused) {
-        const StepOutcome& misfit = result.steps[*check.profileDataStep];
+        return;
+    case Refusal::ProfileUnreadable:
+        result.error = L"profile file cannot be read: " + result.profilePath + L" (Windows error " +
+                       DecimalText(outcome.profile.error) +
+                       (outcome.profile.errorText.empty() ? L"" : L": " + outcome.profile.errorText) + L")";
+        return;
+    case Refusal::ProfileValue:
+        result.error = outcome.valueRefusal + std::wstring(kNothingWritten);
+        return;
+    case Refusal::Warnings:
+        result.error = CommandLine(result) + L" --strict: a profile value drew a warning" +
+                       std::wstring(kNothingWritten);
+        return;
+    case Refusal::LockBusy:
+        result.error = L"another Hostwend is applying settings on this computer and did not finish within "
+                       L"30 seconds" + std::wstring(kNothingWritten);
+        return;
+    case Refusal::LockUnusable:
+        result.error = L"the apply lock cannot be used: " + outcome.lockReason + std::wstring(kNothingWritten);
+        return;
+    case Refusal::ProfileData: {
+        const StepOutcome& misfit = result.steps[*outcome.run->profileDataStep];
         const bool address = misfit.step->carriesAddress;
         result.error = ProfileDataRefusal(misfit, address ? result.type->addressKey : kPortKey, profileName,
-                                          address ? addressAsWritten : portAsWritten) +
-                       L"; nothing was written";
-        result.exitCode = kExitProfileValueRefused;
-        // An apply refused whole reports as any other refused profile value;
-        // check shows every step.
-        if (write) {
-            result.steps.clear();
-            result.started = false;
-        }
-    } else if (run.failedStep) {
-        const StepOutcome& failed = result.steps[*run.failedStep];
-        result.exitCode = StepFailedExitCode(failed.number);
+                                          address ? outcome.address->asWritten : outcome.port->asWritten) +
+                       std::wstring(kNothingWritten);
+        return;
+    }
+    }
+    if (outcome.run->failedStep) {
+        const StepOutcome& failed = result.steps[*outcome.run->failedStep];
         result.error = failed.error + (write ? L"; nothing after it was written" : L"; apply would stop here");
+    } else if (write) {
+        result.report = AppliedReport(*result.type, outcome.address->value);
+    } else if (outcome.ChangesAnything()) {
+        result.report = L"apply " + std::wstring(result.type->name) + L" would write every value.";
     } else {
-        result.report = write ? AppliedReport(*result.type, *result.address)
-                              : L"apply " + std::wstring(result.type->name) + L" would write every value.";
+        result.report = L"apply " + std::wstring(result.type->name) +
+                        L" would change nothing: every value already holds its new data.";
+    }
+}
+
+// The outcome as the console reports it.
+CommandResult Describe(const ApplyOutcome& outcome, std::wstring_view profileName, bool windows64,
+                       CommandResult result)
+{
+    result.profileFound = !outcome.profile.name.empty();
+    result.warnings = outcome.warnings;
+    // A refused value is no value: the read's one-blank default is not the file's.
+    const bool valueRefused = outcome.refusal == Refusal::ProfileValue;
+    if (outcome.address && !(valueRefused && !outcome.port))
+        result.address = outcome.address->value;
+    if (outcome.port && !valueRefused)
+        result.port = outcome.port->value;
+    result.started = result.address.has_value() && result.port.has_value();
+    if (outcome.run)
+        for (std::size_t i = 0; i < kApplyStepCount; ++i)
+            result.steps.push_back(StepOf(i, outcome.before[i], outcome.run->steps[i], windows64));
+    Tell(outcome, profileName, result);
+    result.exitCode = outcome.exitCode;
+    result.recordError = outcome.recordError;
+    // The one the error names first, then a line for each other failure.
+    std::size_t named = kApplyStepCount;
+    if (outcome.run)
+        named = (outcome.refusal == Refusal::ProfileData ? outcome.run->profileDataStep : outcome.run->failedStep)
+                    .value_or(kApplyStepCount);
+    for (std::size_t i = 0; i < result.steps.size() && result.command == CommandName::Check; ++i)
+        if (result.steps[i].state == StepState::Failed && i != named)
+            result.otherErrors.push_back(result.steps[i].error +
+                                         (result.steps[i].afterFailure ? L" (after a failure)" : L""));
+    // An apply refused whole reports as any other refused profile value; a
+    // check shows every step.
+    if (result.command == CommandName::Apply && outcome.Refused()) {
+        result.steps.clear();
+        result.started = false;
     }
     return result;
+}
+
+CommandResult CheckOrApply(const ApplyRoles& roles, ProfileState& state, const Arguments& arguments,
+                           const std::function<void()>& waiting, CommandResult result)
+{
+    // A file named on the command line is named in a refusal; the one beside
+    // the program keeps the name operators know.
+    const std::wstring_view profileName =
+        arguments.profilePath ? std::wstring_view(result.profilePath) : kProfileFileName;
+    const bool windows64 = roles.computer.Is64BitWindows();
+    ApplyRequest request;
+    request.program = ApplyProgram::Console;
+    request.mode = result.command == CommandName::Apply ? ApplyMode::Write : ApplyMode::CheckOnly;
+    request.type = result.type;
+    request.profilePath = result.profilePath;
+    request.profileName = profileName;
+    request.strict = arguments.strict;
+    request.waiting = waiting;
+    request.told = [&](const ApplyOutcome& outcome) {
+        const CommandResult told = Describe(outcome, profileName, windows64, result);
+        return told.error.empty() ? told.report : told.error;
+    };
+    const ApplyOutcome outcome = RunApply(roles, state, request);
+    return Describe(outcome, profileName, windows64, std::move(result));
 }
 
 // Asks the network only once the check has passed: any other outcome is the
@@ -296,24 +193,17 @@ void ReachAfterCheck(Network& network, std::uint32_t seconds, CommandResult& res
 
 } // namespace
 
-CommandResult RunCommand(Registry& registry, ProfileFiles& files, Computer& computer, Network& network,
-                         ProfileState& state, const Arguments& arguments, const std::wstring& profilePath,
-                         const std::function<void()>& waiting) noexcept
+CommandResult RunCommand(const ApplyRoles& roles, Network& network, ProfileState& state, const Arguments& arguments,
+                         const std::wstring& profilePath, const std::function<void()>& waiting) noexcept
 {
     CommandResult result;
     result.command = arguments.command;
     result.type = arguments.type;
     result.profilePath = profilePath;
     try {
-        result.profileFound = !files.FileTest(profilePath).empty();
-        state.ProfilePath = profilePath;
         if (arguments.command == CommandName::Show)
-            return Show(registry, files, computer, state, std::move(result));
-        // A file named on the command line is named in a refusal; the one
-        // beside the program keeps the name operators know.
-        const std::wstring_view profileName = arguments.profilePath ? std::wstring_view(profilePath)
-                                                                    : kProfileFileName;
-        result = CheckOrApply(registry, files, computer, state, profileName, waiting, std::move(result));
+            return Show(roles, state, std::move(result));
+        result = CheckOrApply(roles, state, arguments, waiting, std::move(result));
         if (arguments.reach)
             ReachAfterCheck(network, arguments.timeoutSeconds.value_or(kReachDefaultSeconds), result);
         return result;

@@ -5,6 +5,26 @@
 namespace hostwend::cli {
 namespace {
 
+// As scripts read them in the JSON's reach.error: never reworded.
+std::wstring_view ReachFailureText(ReachFailure failure)
+{
+    switch (failure) {
+    case ReachFailure::None:
+        return L"";
+    case ReachFailure::NameNotResolved:
+        return L"name not resolved";
+    case ReachFailure::Refused:
+        return L"refused";
+    case ReachFailure::TimedOut:
+        return L"timed out";
+    case ReachFailure::NetworkUnreachable:
+        return L"network unreachable";
+    case ReachFailure::Failed:
+        break;
+    }
+    return L"failed";
+}
+
 // Where it answered or was tried last, the port and the time: "at 10.0.0.5,
 // TCP port 7777, in 3 ms".
 std::wstring Attempt(const ReachResult& reach)
@@ -55,8 +75,6 @@ std::wstring ReachTextLine(const CommandResult& result)
 
 std::wstring ReachJsonMember(const CommandResult& result)
 {
-    if (!result.reachAsked)
-        return {};
     if (!result.reach)
         return L", \"reach\": null";
     const ReachResult& reach = *result.reach;

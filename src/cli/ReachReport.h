@@ -12,8 +12,8 @@ namespace hostwend::cli {
 // The probe's line of the text report; empty unless --reach was given.
 [[nodiscard]] std::wstring ReachTextLine(const CommandResult& result);
 
-// The "reach" member of the JSON document, with its leading comma: an object,
-// or null when the check did not pass; empty unless --reach was given.
+// The "reach" member of the JSON document, with its leading comma: an object
+// once the server was tried, else null.
 [[nodiscard]] std::wstring ReachJsonMember(const CommandResult& result);
 
 } // namespace hostwend::cli

@@ -16,12 +16,6 @@ std::wstring FullKey(const ApplyStep& step)
     return std::wstring(kLocalMachineName) + L"\\" + std::wstring(step.keyPath);
 }
 
-// Where an administrator finds it in regedit on this computer.
-std::wstring RegeditKey(const StepOutcome& outcome)
-{
-    return std::wstring(kLocalMachineName) + L"\\" + outcome.regeditKeyPath;
-}
-
 // A number as regedit shows it, "7777 (0x00001e61)"; anything else quoted.
 std::wstring DataText(std::uint32_t type, const std::wstring& data)
 {
@@ -46,23 +40,23 @@ std::wstring OneLine(std::wstring text)
     return text;
 }
 
-std::wstring_view ResultText(StepResult result)
+std::wstring_view StateText(StepState state)
 {
-    switch (result) {
-    case StepResult::Shown:
-        return L"";
-    case StepResult::Written:
+    switch (state) {
+    case StepState::Written:
         return L"written";
-    case StepResult::WouldBeWritten:
+    case StepState::WouldBeWritten:
         return L"would be written";
-    case StepResult::Failed:
+    case StepState::Unchanged:
+        return L"unchanged";
+    case StepState::Failed:
         return L"failed";
-    case StepResult::NotForThisType:
+    case StepState::NotForThisType:
         return L"not for this type";
-    case StepResult::NotReached:
-        return L"not reached";
+    case StepState::NotReached:
+        break;
     }
-    return L"";
+    return L"not reached";
 }
 
 // Why a value has no data to show.
@@ -89,30 +83,26 @@ std::wstring JsonOrNull(const std::optional<std::wstring>& text)
 
 std::wstring JsonText(std::wstring_view text) { return Quoted(text, true); }
 
-std::wstring JsonStep(const StepOutcome& outcome, bool withChange)
+// Every field in every entry: show's values have null where a step's change would be.
+std::wstring JsonStep(const StepOutcome& outcome)
 {
-    std::wstring json = L"{\"step\": " + std::to_wstring(outcome.number) +
-                        L", \"key\": " + JsonText(FullKey(*outcome.step)) +
-                        L", \"view\": " + JsonText(kClientViewName) +
-                        L", \"value\": " + JsonText(outcome.step->valueName) + L", \"type\": " +
-                        JsonOrNull(outcome.now ? std::optional(RegTypeName(outcome.now->type)) : std::nullopt) +
-                        L", \"data\": " +
-                        JsonOrNull(outcome.now ? std::optional(outcome.now->data) : std::nullopt) +
-                        L", \"read\": " + JsonText(ReadText(outcome.read));
-    if (withChange) {
-        const bool failed = outcome.result == StepResult::Failed;
-        // The window's own words beside the line that names the setting.
-        json += L", \"new_data\": " + JsonOrNull(outcome.newData) + L", \"outcome\": " +
-                JsonText(ResultText(outcome.result)) + L", \"error\": " +
-                JsonOrNull(failed ? std::optional(outcome.error) : std::nullopt) +
-                L", \"reason\": " +
-                JsonOrNull(failed ? std::optional(std::wstring(DescribeUpdateResult(outcome.updateResult)))
-                                : std::nullopt) +
-                L", \"prompt\": " +
-                JsonOrNull(failed ? std::optional(std::wstring(outcome.step->prompt)) : std::nullopt) +
-                L", \"after_failure\": " + (outcome.afterFailure ? L"true" : L"false");
-    }
-    return json + L"}";
+    const bool failed = outcome.state == StepState::Failed;
+    auto onlyIfFailed = [failed](std::wstring text) { return failed ? std::optional(std::move(text)) : std::nullopt; };
+    return L"{\"step\": " + std::to_wstring(outcome.number) +
+           L", \"key\": " + JsonText(FullKey(*outcome.step)) +
+           L", \"view\": " + JsonText(kClientViewName) +
+           L", \"value\": " + JsonText(outcome.step->valueName) + L", \"type\": " +
+           JsonOrNull(outcome.now ? std::optional(RegTypeName(outcome.now->type)) : std::nullopt) +
+           L", \"data\": " + JsonOrNull(outcome.now ? std::optional(outcome.now->data) : std::nullopt) +
+           L", \"read\": " + JsonText(ReadText(outcome.read)) +
+           L", \"new_data\": " + JsonOrNull(outcome.newData) +
+           L", \"outcome\": " +
+           JsonOrNull(outcome.state ? std::optional(std::wstring(StateText(*outcome.state))) : std::nullopt) +
+           // The window's own words beside the line that names the setting.
+           L", \"error\": " + JsonOrNull(onlyIfFailed(outcome.error)) +
+           L", \"reason\": " + JsonOrNull(onlyIfFailed(std::wstring(DescribeUpdateResult(outcome.update)))) +
+           L", \"prompt\": " + JsonOrNull(onlyIfFailed(std::wstring(outcome.step->prompt))) +
+           L", \"after_failure\": " + (!outcome.state ? L"null" : outcome.afterFailure ? L"true" : L"false") + L"}";
 }
 
 std::optional<std::wstring> Unless(bool empty, const std::wstring& text)
@@ -173,33 +163,51 @@ std::wstring TextHeader(const CommandResult& result)
 std::wstring TextStep(const StepOutcome& outcome)
 {
     std::wstring text = std::to_wstring(outcome.number) + L". " + std::wstring(outcome.step->valueName) + L" in " +
-                        RegeditKey(outcome) + std::wstring(kNewLine) + L"   ";
+                        outcome.regeditKey + std::wstring(kNewLine) + L"   ";
     const std::uint32_t type = outcome.now ? outcome.now->type : 0;
     text += outcome.now ? RegTypeName(type) + L" " + DataText(type, outcome.now->data)
                         : std::wstring(ReadText(outcome.read));
-    if (outcome.result == StepResult::NotForThisType) {
+    if (outcome.state == StepState::NotForThisType) {
         text += L": not for this type, left as it is";
-    } else if (outcome.result != StepResult::Shown) {
+    } else if (outcome.state) {
         text += L" -> " + DataText(type, outcome.newData.value_or(L"")) + L": " +
-                std::wstring(ResultText(outcome.result));
-        if (outcome.result == StepResult::Failed)
-            text += L", " + std::wstring(DescribeUpdateResult(outcome.updateResult));
+                std::wstring(StateText(*outcome.state));
+        if (outcome.state == StepState::Failed)
+            text += L", " + std::wstring(DescribeUpdateResult(outcome.update));
         if (outcome.afterFailure)
             text += L" (after a failure)";
     }
     return text + std::wstring(kNewLine);
 }
 
+// What show says the client points at: a connection type's name, or why none.
+std::optional<std::wstring> PointsAtText(const ClientPointing& pointing)
+{
+    switch (pointing.pointsAt) {
+    case PointsAt::NoClient:
+        return L"no client";
+    case PointsAt::NoProfile:
+        return std::nullopt;
+    case PointsAt::Mixed:
+        return L"mixed";
+    case PointsAt::NoType:
+        return L"none";
+    case PointsAt::ProfileType:
+        break;
+    }
+    return std::wstring(pointing.type->name);
+}
+
 std::wstring TextFooter(const CommandResult& result)
 {
-    if (result.command == CommandName::Show) {
-        if (result.pointsAt == kNoClient)
+    if (result.pointing) {
+        if (result.pointing->pointsAt == PointsAt::NoClient)
             return L"Points at: no TARN client on this computer" + std::wstring(kNewLine);
-        if (!result.profileFound)
+        if (result.pointing->pointsAt == PointsAt::NoProfile)
             return L"Points at: (no profile to compare with)" + std::wstring(kNewLine);
-        std::wstring text = L"Points at: " + result.pointsAt;
-        if (result.heldAddress)
-            text += L" (" + *result.heldAddress + L")";
+        std::wstring text = L"Points at: " + PointsAtText(*result.pointing).value_or(L"");
+        if (result.pointing->heldAddress)
+            text += L" (" + *result.pointing->heldAddress + L")";
         return text + std::wstring(kNewLine);
     }
     return (result.report.empty() ? std::wstring() : result.report + std::wstring(kNewLine)) + ReachTextLine(result);
@@ -224,27 +232,28 @@ std::wstring TextWaiting()
 
 std::wstring JsonDocument(const CommandResult& result)
 {
+    // Every field in every document, null where it does not apply: scripts
+    // under Set-StrictMode read any of them without testing for it.
     const bool show = result.command == CommandName::Show;
+    auto list = [](const std::vector<StepOutcome>& steps) {
+        std::wstring json = L"[";
+        for (std::size_t i = 0; i < steps.size(); ++i)
+            json += (i ? L",\r\n  " : L"\r\n  ") + JsonStep(steps[i]);
+        return json + L"]";
+    };
     std::wstring json = L"{\"command\": " + JsonText(CommandText(result.command));
-    if (!show)
-        json += L", \"type\": " + JsonText(result.type->name);
+    json += L", \"type\": " + JsonOrNull(result.type ? std::optional(std::wstring(result.type->name)) : std::nullopt);
     json += L", \"profile\": " + JsonText(result.profilePath) +
             L", \"profile_found\": " + (result.profileFound ? L"true" : L"false");
-    if (show) {
-        json += L", \"held_address\": " + JsonOrNull(result.heldAddress) + L", \"points_at\": " +
-                JsonOrNull(Unless(result.pointsAt.empty(), result.pointsAt));
-    } else {
-        json += L", \"address\": " + JsonOrNull(result.address) + L", \"port\": " + JsonOrNull(result.port);
-    }
+    json += L", \"address\": " + JsonOrNull(result.address) + L", \"port\": " + JsonOrNull(result.port);
+    json += L", \"held_address\": " + JsonOrNull(result.pointing ? result.pointing->heldAddress : std::nullopt) +
+            L", \"points_at\": " + JsonOrNull(result.pointing ? PointsAtText(*result.pointing) : std::nullopt);
     json += L", \"warnings\": [";
     for (std::size_t i = 0; i < result.warnings.size(); ++i)
         json += (i ? L", " : L"") + JsonText(result.warnings[i]);
-    json += show ? L"], \"values\": [" : L"], \"steps\": [";
-    for (std::size_t i = 0; i < result.steps.size(); ++i)
-        json += (i ? L",\r\n  " : L"\r\n  ") + JsonStep(result.steps[i], !show);
-    json += L"]";
-    if (!show)
-        json += L", \"report\": " + JsonOrNull(Unless(result.report.empty(), result.report));
+    json += L"], \"values\": " + (show ? list(result.steps) : L"null");
+    json += L", \"steps\": " + (show ? L"null" : list(result.steps));
+    json += L", \"report\": " + JsonOrNull(Unless(result.report.empty(), result.report));
     json += ReachJsonMember(result);
     json += L", \"error\": " + JsonOrNull(Unless(result.error.empty(), result.error)) +
             L", \"exit_code\": " + std::to_wstring(result.exitCode) + L"}\r\n";

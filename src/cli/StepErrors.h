@@ -8,8 +8,8 @@
 namespace hostwend::cli {
 
 // A failed step in one line, for standard error and JSON: "step 6
-// DisableTCPBcast in HKLM\SOFTWARE\WOW6432Node\...\BroadcastServer: the value
-// is missing".
+// DisableTCPBcast in HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\...\BroadcastServer:
+// the value is missing".
 [[nodiscard]] std::wstring StepFailure(const StepOutcome& outcome);
 
 // Why the profile's value cannot be stored in a step's value: the setting, its

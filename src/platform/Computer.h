@@ -3,6 +3,7 @@
 #include "platform/ApplyLock.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace hostwend {
@@ -29,5 +30,18 @@ public:
     // Whether Windows itself is 64-bit, whatever this program's own build.
     virtual bool Is64BitWindows() = 0;
 };
+
+// Tries at once first, so that an apply that has to wait says so (waiting is
+// called) before it does, and never while it holds the lock; then waits up to
+// kApplyLockWaitMilliseconds.
+[[nodiscard]] inline ApplyLockResult TakeApplyTurn(Computer& computer, const std::function<void()>& waiting)
+{
+    ApplyLockResult lock = computer.LockApply(0);
+    if (lock.outcome != LockOutcome::Busy)
+        return lock;
+    if (waiting)
+        waiting();
+    return computer.LockApply(kApplyLockWaitMilliseconds);
+}
 
 } // namespace hostwend

@@ -1,9 +1,18 @@
 #pragma once
 
+#include "platform/Win32Errors.h"
+
 #include <cstdint>
 #include <string>
 
 namespace hostwend {
+
+// What a file test found.
+struct FoundFile {
+    std::wstring name;        // the file's own name; empty when there is no ordinary file at the path
+    std::uint32_t error = 0;  // when the search itself failed: Windows' error code
+    std::wstring errorText;   // and Windows' words for it
+};
 
 // The program's folder and the profile file beside it (or named to it).
 class ProfileFiles {
@@ -18,8 +27,8 @@ public:
                                                    std::uint32_t capacity, const std::wstring& path) = 0;
     // Directory of the executable; no trailing backslash except at a drive root.
     virtual std::wstring ProgramDirectory() = 0;
-    // The file's own name when an ordinary file exists at path, else empty.
-    virtual std::wstring FileTest(const std::wstring& path) = 0;
+    // The file's own name when an ordinary file exists at path; else why not.
+    virtual FoundFile FileTest(const std::wstring& path) = 0;
 };
 
 } // namespace hostwend

@@ -1,6 +1,7 @@
 #include "profile/ProfileValueCheck.h"
 
-#include "profile/ReadProfileValue.h"
+#include "profile/ConnectionType.h"
+#include "profile/ProfileValueWarning.h"
 
 namespace hostwend {
 
@@ -14,11 +15,21 @@ std::wstring ProfileValueRefusal(std::wstring_view key, std::wstring_view value,
     return {};
 }
 
-std::wstring ReadProfileValueRefusal(ProfileFiles& files, ProfileState& state, std::wstring_view key,
-                                     std::wstring& value, std::wstring_view profileName)
+ApplyValues ReadApplyValues(ProfileFiles& files, ProfileState& state, std::wstring_view addressKey,
+                            std::wstring_view profileName)
 {
-    value = ReadProfileValue(files, state, key);
-    return ProfileValueRefusal(key, value, state.ProfileLength, profileName);
+    ApplyValues values;
+    for (auto [key, value] : {std::pair{addressKey, &values.address}, std::pair{kPortKey, &values.port}}) {
+        *value = ReadProfileEntry(files, state, key);
+        values.refusal = ProfileValueRefusal(key, (*value)->value, (*value)->length, profileName);
+        if (!values.refusal.empty())
+            return values;
+    }
+    for (std::wstring warning : {ProfileValueWarning(addressKey, values.address->value, profileName),
+                                 ProfileValueWarning(kPortKey, values.port->value, profileName)})
+        if (!warning.empty())
+            values.warnings.push_back(std::move(warning));
+    return values;
 }
 
 } // namespace hostwend

@@ -1,9 +1,13 @@
 #pragma once
 
+
 #include "platform/ProfileFiles.h"
 #include "profile/ProfileState.h"
+#include "profile/ReadProfileValue.h"
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -19,10 +23,18 @@ inline constexpr std::wstring_view kProfileFileName = L"HWD.ini";
                                                std::int16_t profileLength,
                                                std::wstring_view profileName = kProfileFileName);
 
-// Reads one key of the profile file into value, as every apply does, and
-// returns its refusal ("" when it may be applied).
-[[nodiscard]] std::wstring ReadProfileValueRefusal(ProfileFiles& files, ProfileState& state, std::wstring_view key,
-                                                   std::wstring& value,
-                                                   std::wstring_view profileName = kProfileFileName);
+// The two values an apply of one connection type takes from the profile,
+// read through the shared buffer in this order: its address, then the port.
+struct ApplyValues {
+    std::optional<ProfileValue> address;  // as read, refused or not: unset when never read
+    std::optional<ProfileValue> port;
+    std::wstring refusal;  // why the first refused value may not be applied; "" when both may
+    std::vector<std::wstring> warnings;  // for values that will be applied all the same
+};
+
+// Reads, refuses and warns as every apply does; a refused address leaves the
+// port unread.
+[[nodiscard]] ApplyValues ReadApplyValues(ProfileFiles& files, ProfileState& state, std::wstring_view addressKey,
+                                          std::wstring_view profileName = kProfileFileName);
 
 } // namespace hostwend

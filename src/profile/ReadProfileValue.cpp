@@ -17,7 +17,7 @@ std::wstring UpperCase(std::wstring text)
 
 } // namespace
 
-std::wstring ReadProfileValue(ProfileFiles& files, ProfileState& state, std::wstring_view key)
+ProfileValue ReadProfileEntry(ProfileFiles& files, ProfileState& state, std::wstring_view key)
 {
     // The whole read is UTF-16, path included: a folder or file name that the
     // ANSI code page cannot spell would otherwise read as no file at all, or
@@ -29,15 +29,13 @@ std::wstring ReadProfileValue(ProfileFiles& files, ProfileState& state, std::wst
                                                          state.ProfilePath);
     count = std::min<std::uint32_t>(count, kProfileBufferLength - 1);
     state.ProfileLength = static_cast<std::int16_t>(count);
-    return UpperCase(std::wstring(state.ProfileBuffer.data(), count));
+    std::wstring asWritten(state.ProfileBuffer.data(), count);
+    return {UpperCase(asWritten), asWritten, state.ProfileLength};
 }
 
-// Still in the shared buffer: a read copies the file's text there and
-// upper-cases only what it returns.
-std::wstring LastValueAsWritten(const ProfileState& state)
+std::wstring ReadProfileValue(ProfileFiles& files, ProfileState& state, std::wstring_view key)
 {
-    const auto length = static_cast<std::size_t>(state.ProfileLength);
-    return std::wstring(state.ProfileBuffer.data(), std::min(length, kProfileBufferLength - 1));
+    return ReadProfileEntry(files, state, key).value;
 }
 
 } // namespace hostwend

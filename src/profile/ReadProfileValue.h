@@ -13,7 +13,14 @@ namespace hostwend {
 // file gives the one-blank default. Sets ProfileLength to the count read.
 [[nodiscard]] std::wstring ReadProfileValue(ProfileFiles& files, ProfileState& state, std::wstring_view key);
 
-// The value the last read returned as the file holds it, before upper-casing.
-[[nodiscard]] std::wstring LastValueAsWritten(const ProfileState& state);
+// One value as a read returned it: what is applied, and what a refusal quotes.
+struct ProfileValue {
+    std::wstring value;      // upper-cased, as ReadProfileValue returns it
+    std::wstring asWritten;  // as the file holds it
+    std::int16_t length = 0;  // ProfileLength after the read: a full buffer may have cut it
+};
+
+// ReadProfileValue, keeping the value as the file holds it too.
+[[nodiscard]] ProfileValue ReadProfileEntry(ProfileFiles& files, ProfileState& state, std::wstring_view key);
 
 } // namespace hostwend

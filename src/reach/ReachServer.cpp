@@ -66,23 +66,4 @@ ReachResult ReachServer(Network& network, std::wstring_view address, std::uint32
     return finish(ConnectFailure(error), error);
 }
 
-std::wstring_view ReachFailureText(ReachFailure failure)
-{
-    switch (failure) {
-    case ReachFailure::None:
-        return L"";
-    case ReachFailure::NameNotResolved:
-        return L"name not resolved";
-    case ReachFailure::Refused:
-        return L"refused";
-    case ReachFailure::TimedOut:
-        return L"timed out";
-    case ReachFailure::NetworkUnreachable:
-        return L"network unreachable";
-    case ReachFailure::Failed:
-        break;
-    }
-    return L"failed";
-}
-
 } // namespace hostwend

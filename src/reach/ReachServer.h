@@ -34,7 +34,4 @@ struct ReachResult {
 [[nodiscard]] ReachResult ReachServer(Network& network, std::wstring_view address,
                                       std::uint32_t limitMilliseconds);
 
-// "refused", "timed out", ...; empty for None.
-[[nodiscard]] std::wstring_view ReachFailureText(ReachFailure failure);
-
 } // namespace hostwend

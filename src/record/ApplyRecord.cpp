@@ -1,6 +1,7 @@
 #include "record/ApplyRecord.h"
 
 #include "platform/DecimalText.h"
+#include "registry/RegeditPath.h"
 #include "registry/UpdateRegValue.h"
 
 namespace hostwend {
@@ -46,25 +47,23 @@ std::wstring BeforeText(const RegValueRead& read)
     return L"(cannot be read: Windows error " + DecimalText(static_cast<std::uint32_t>(read.status)) + L")";
 }
 
-std::wstring AfterText(Registry& registry, const StepRun& step, const RegValueRead& before)
+std::wstring AfterText(const StepRun& step)
 {
     switch (step.state) {
     case StepState::Written:
         // As a read shows it now: a port of " 8888 " is the number 8888.
-        if (before.now)
-            if (std::optional<std::wstring> stored = NewDataAsStored(registry, before.now->type, step.newValue))
-                return Insert(*stored);
-        return Insert(step.newValue);
+        return Insert(step.newData.value_or(step.newValue));
+    case StepState::Unchanged:
+        return L"unchanged";
     case StepState::Failed:
-        return L"failed: " + std::wstring(DescribeUpdateResult(step.updateResult));
+        return L"failed: " + std::wstring(DescribeUpdateResult(step.result));
     case StepState::NotForThisType:
         return L"not for this type";
     case StepState::NotReached:
-        return L"not reached";
-    case StepState::WouldBeWritten:
-        break;  // a check writes no record
+    case StepState::WouldBeWritten:  // only an apply is recorded, and its walk writes
+        break;
     }
-    return L"not written";
+    return L"not reached";
 }
 
 EventType TypeOf(ApplyEnd end)
@@ -95,7 +94,7 @@ std::uint32_t IdOf(ApplyEnd end)
 
 } // namespace
 
-ApplyEvent ComposeApplyEvent(Registry& registry, std::wstring_view account, std::wstring_view computer,
+ApplyEvent ComposeApplyEvent(std::wstring_view account, std::wstring_view computer,
                              const ApplyAttempt& attempt)
 {
     ApplyEvent event;
@@ -119,11 +118,11 @@ ApplyEvent ComposeApplyEvent(Registry& registry, std::wstring_view account, std:
     // exactly what a partial apply left behind.
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
         const ApplyStep& step = ApplySteps()[i];
-        event.strings.push_back(std::wstring(kLocalMachineName) + L"\\" + std::wstring(step.keyPath));
+        event.strings.push_back(RegeditKeyName(step.keyPath, attempt.windows64));
         event.strings.push_back(std::wstring(step.valueName));
         if (attempt.run && attempt.before) {
             event.strings.push_back(BeforeText((*attempt.before)[i]));
-            event.strings.push_back(AfterText(registry, attempt.run->steps[i], (*attempt.before)[i]));
+            event.strings.push_back(AfterText(attempt.run->steps[i]));
         } else {
             // Stopped by a failure of its own before it could say how far it got.
             event.strings.push_back(L"(not known)");
@@ -133,11 +132,11 @@ ApplyEvent ComposeApplyEvent(Registry& registry, std::wstring_view account, std:
     return event;
 }
 
-std::uint32_t RecordApply(EventLog& log, Registry& registry, const ApplyAttempt& attempt) noexcept
+std::uint32_t RecordApply(EventLog& log, const ApplyAttempt& attempt) noexcept
 {
     constexpr std::uint32_t kWin32NotEnoughMemory = 8;
     try {
-        const ApplyEvent event = ComposeApplyEvent(registry, log.AccountName(), log.ComputerName(), attempt);
+        const ApplyEvent event = ComposeApplyEvent(log.AccountName(), log.ComputerName(), attempt);
         return log.Report(event.type, event.id, event.strings);
     } catch (...) {
         return kWin32NotEnoughMemory;

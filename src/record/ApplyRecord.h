@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/EventLog.h"
-#include "platform/Registry.h"
 #include "registry/ApplyAddress.h"
 #include "registry/ReadStepValues.h"
 
@@ -32,6 +31,7 @@ struct ApplyAttempt {
     ApplyEnd end = ApplyEnd::Refused;
     std::wstring_view outcome;  // what the program told its operator
     int exitCode = 0;           // the console program's exit code for it
+    bool windows64 = true;      // where regedit shows the client's keys
     const StepValues* before = nullptr;  // set with run: the values as the walk found them
     const ApplyRun* run = nullptr;       // the walk, once it has begun
 };
@@ -42,13 +42,12 @@ struct ApplyEvent {
     std::vector<std::wstring> strings;  // %1, %2, ... of the event's sentence
 };
 
-// The event for an apply: its type, ID and inserted strings. The registry is
-// asked only how it stores text, to show each value as a read would show it.
-[[nodiscard]] ApplyEvent ComposeApplyEvent(Registry& registry, std::wstring_view account, std::wstring_view computer,
+// The event for an apply: its type, ID and inserted strings.
+[[nodiscard]] ApplyEvent ComposeApplyEvent(std::wstring_view account, std::wstring_view computer,
                                            const ApplyAttempt& attempt);
 
 // Composes and writes the event; returns the Windows error code, 0 when
 // written. Never throws: the record never changes an apply's outcome.
-[[nodiscard]] std::uint32_t RecordApply(EventLog& log, Registry& registry, const ApplyAttempt& attempt) noexcept;
+[[nodiscard]] std::uint32_t RecordApply(EventLog& log, const ApplyAttempt& attempt) noexcept;
 
 } // namespace hostwend

@@ -1,6 +1,6 @@
 #include "registry/ApplyAddress.h"
 
-#include "registry/UpdateRegValue.h"
+#include <algorithm>
 
 namespace hostwend {
 namespace {
@@ -9,23 +9,31 @@ namespace {
 // the way clients keep that value: the port as a number, any text in the code
 // page. An address kept as a number is a client out of order, like a missing
 // value.
-bool ProfileDataAtFault(const ApplyStep& step, std::wstring_view updateResult)
+bool ProfileDataAtFault(const ApplyStep& step, UpdateResult result)
 {
-    switch (MisfitOf(updateResult)) {
-    case DataMisfit::OutsideCodePage:
-        return true;
-    case DataMisfit::NotAWholeNumber:
-        return !step.carriesAddress;
-    case DataMisfit::None:
-        break;
-    }
-    return false;
+    return result == UpdateResult::OutsideCodePage ||
+           (result == UpdateResult::NotAWholeNumber && !step.carriesAddress);
+}
+
+bool HoldsAlready(Registry& registry, const RegValueRead& before, std::wstring_view newValue)
+{
+    if (!before.now)
+        return false;
+    const auto bytes = NewDataBytes(registry, before.now->type, newValue);
+    return bytes && *bytes == before.now->bytes;
 }
 
 } // namespace
 
+bool ApplyRun::ChangesAnything() const
+{
+    return std::any_of(steps.begin(), steps.end(), [](const StepRun& step) {
+        return step.state == StepState::Written || step.state == StepState::WouldBeWritten;
+    });
+}
+
 ApplyRun ApplyAddress(Registry& registry, std::wstring_view address, std::wstring_view port, ApplyMode mode,
-                      const std::function<bool()>& vsatStepWanted)
+                      const std::function<bool()>& vsatStepWanted, const StepValues& before)
 {
     ApplyRun run;
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
@@ -34,26 +42,39 @@ ApplyRun ApplyAddress(Registry& registry, std::wstring_view address, std::wstrin
         current.number = i + 1;
         current.step = &step;
         current.newValue = step.compose(address, port);
-        if (run.failedStep && mode == ApplyMode::Write)
-            continue;  // not reached
+        const std::optional<RegValueNow>& now = before[i].now;
+        // Not for this type whatever came before: no apply of it would touch it.
         if (step.onlyForVsat && !vsatStepWanted()) {
             current.state = StepState::NotForThisType;
+            if (now)
+                current.newData = now->data;
             continue;
         }
+        current.newData = now ? NewDataAsStored(registry, now->type, current.newValue) : std::nullopt;
+        if (!current.newData)
+            current.newData = current.newValue;
+        if (run.failedStep && mode == ApplyMode::Write)
+            continue;  // not reached
         current.afterFailure = run.failedStep.has_value();
-        current.updateResult =
+        if (HoldsAlready(registry, before[i], current.newValue)) {
+            current.state = StepState::Unchanged;
+            continue;
+        }
+        current.result =
             mode == ApplyMode::Write
                 ? UpdateRegValue(registry, kHkeyLocalMachine, step.keyPath, step.valueName, current.newValue)
                 : CheckRegValue(registry, kHkeyLocalMachine, step.keyPath, step.valueName, current.newValue);
-        if (current.updateResult.empty()) {
+        if (current.result == UpdateResult::Done) {
             current.state = mode == ApplyMode::Write ? StepState::Written : StepState::WouldBeWritten;
             continue;
         }
         current.state = StepState::Failed;
-        current.profileDataAtFault = ProfileDataAtFault(step, current.updateResult);
+        // Shown as the profile holds it, not with the substitutes it would get.
+        if (IsDataMisfit(current.result))
+            current.newData = current.newValue;
         if (!run.failedStep)
             run.failedStep = i;
-        if (current.profileDataAtFault && !run.profileDataStep)
+        if (ProfileDataAtFault(step, current.result) && !run.profileDataStep)
             run.profileDataStep = i;
     }
     return run;

@@ -2,6 +2,8 @@
 
 #include "platform/Registry.h"
 #include "registry/ApplySteps.h"
+#include "registry/ReadStepValues.h"
+#include "registry/UpdateRegValue.h"
 
 #include <array>
 #include <cstddef>
@@ -13,38 +15,54 @@
 namespace hostwend {
 
 enum class ApplyMode {
-    Write,      // the window's Apply and the console's apply
+    Write,      // an apply, from either program
     CheckOnly,  // the console's check: the same road without the writes, on past a failure
 };
 
-enum class StepState { Written, WouldBeWritten, Failed, NotForThisType, NotReached };
+enum class StepState {
+    Written,
+    WouldBeWritten,
+    Unchanged,  // already holds exactly its new data: not written
+    Failed,
+    NotForThisType,
+    NotReached,
+};
 
 // How one of the eight values went.
 struct StepRun {
     std::size_t number = 0;  // 1 to 8
     const ApplyStep* step = nullptr;
     std::wstring newValue;  // as composed from the address and port
+    // What the value shows once written: newValue as its type stores it (a
+    // port of " 8888 " is the number 8888), as composed where it cannot be
+    // stored; for a step not for this type, the data it keeps, if any.
+    std::optional<std::wstring> newData;
     StepState state = StepState::NotReached;
-    std::wstring updateResult;  // the updater's marker when it failed
+    UpdateResult result = UpdateResult::Done;  // why it failed
     bool afterFailure = false;  // checked although an earlier step failed
-    bool profileDataAtFault = false;  // failed for what the profile holds, not for the client
 };
 
 struct ApplyRun {
     std::array<StepRun, kApplyStepCount> steps;
     std::optional<std::size_t> failedStep;  // index into steps of the first failure
-    std::optional<std::size_t> profileDataStep;  // index of the first failure that is the profile's
+    // Index of the first failure that is the profile's, not the client's:
+    // what it holds cannot be kept the way every client keeps that value.
+    std::optional<std::size_t> profileDataStep;
 
     [[nodiscard]] bool Succeeded() const { return !failedStep; }
+    // Whether any value was (or would be) written.
+    [[nodiscard]] bool ChangesAnything() const;
 };
 
 // Carries the address and port through the eight values in their fixed order,
 // each in the type it already has, and stops at the first that fails. Earlier
 // writes are left in place: applying again rewrites them all. A check goes on
-// past a failure, so that one round shows every problem. The VSAT-only step
-// is decided by vsatStepWanted when that step is reached. Shows nothing: the
+// past a failure, so that one round shows every problem. A value that before
+// shows holding exactly its new data is left alone. The VSAT-only step is
+// decided by vsatStepWanted when that step is reached. Shows nothing: the
 // caller tells the operator, once it holds no lock.
 [[nodiscard]] ApplyRun ApplyAddress(Registry& registry, std::wstring_view address, std::wstring_view port,
-                                    ApplyMode mode, const std::function<bool()>& vsatStepWanted);
+                                    ApplyMode mode, const std::function<bool()>& vsatStepWanted,
+                                    const StepValues& before);
 
 } // namespace hostwend

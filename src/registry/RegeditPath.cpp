@@ -1,5 +1,7 @@
 #include "registry/RegeditPath.h"
 
+#include "registry/ApplySteps.h"
+
 namespace hostwend {
 
 // On 64-bit Windows, regedit is a 64-bit program: the 32-bit view of SOFTWARE
@@ -16,6 +18,11 @@ std::wstring RegeditKeyPath(std::wstring_view keyPath, bool windows64)
         return std::wstring(keyPath);
     return std::wstring(keyPath.substr(0, kSoftware.size())) + L"WOW6432Node\\" +
            std::wstring(keyPath.substr(kSoftware.size()));
+}
+
+std::wstring RegeditKeyName(std::wstring_view keyPath, bool windows64)
+{
+    return std::wstring(kLocalMachineName) + L"\\" + RegeditKeyPath(keyPath, windows64);
 }
 
 } // namespace hostwend

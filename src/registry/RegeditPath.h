@@ -12,4 +12,8 @@ inline constexpr std::wstring_view kClientViewName = L"32-bit";
 // computer with 64-bit (windows64) or 32-bit Windows.
 [[nodiscard]] std::wstring RegeditKeyPath(std::wstring_view keyPath, bool windows64);
 
+// The same key in full, "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\...": the one
+// name every message and record gives it.
+[[nodiscard]] std::wstring RegeditKeyName(std::wstring_view keyPath, bool windows64);
+
 } // namespace hostwend

@@ -11,13 +11,6 @@
 namespace hostwend {
 namespace {
 
-constexpr std::wstring_view kKeyNotOpened = L"#ERROR :11#";
-constexpr std::wstring_view kValueNotFound = L"#ERROR :12#";
-constexpr std::wstring_view kWriteRefused = L"#ERROR :13#";
-constexpr std::wstring_view kUnsupportedType = L"#ERROR :14#";
-constexpr std::wstring_view kNotANumber = L"#ERROR :15#";
-constexpr std::wstring_view kOutsideCodePage = L"#ERROR :16#";  // a check's only
-
 // Closes the key on every way out of the updater.
 class OpenedKey {
 public:
@@ -65,54 +58,54 @@ std::optional<std::vector<std::uint8_t>> DwordData(std::wstring_view text)
 // Nothing is created, deleted or retyped: a value that is missing or of another
 // type than text or number is reported, not repaired. Without write, the same
 // road stops just before the write: what a dry run can tell.
-std::wstring UpdateOrCheck(Registry& registry, RegKey root, std::wstring_view keyPath, std::wstring_view valueName,
+UpdateResult UpdateOrCheck(Registry& registry, RegKey root, std::wstring_view keyPath, std::wstring_view valueName,
                            std::wstring_view newValue, bool write)
 {
     RegKey handle{};
     if (registry.RegOpenKeyExA(root, registry.ToAnsi(keyPath), 0, kKeyQueryValue | kKeySetValue | kKeyWow64_32Key, handle) !=
         kErrorSuccess)
-        return std::wstring(kKeyNotOpened);
+        return UpdateResult::KeyNotOpened;
     const OpenedKey key(registry, handle);
 
     const std::string name = registry.ToAnsi(valueName);
     std::uint32_t type = 0;
     std::uint32_t size = 0;
     if (registry.RegQueryValueExA(key.Get(), name, type, size) != kErrorSuccess)
-        return std::wstring(kValueNotFound);
+        return UpdateResult::ValueNotFound;
 
     std::vector<std::uint8_t> data;
     if (type == kRegSz) {
         // An update writes the code page's substitutes, as the window always
         // has; a check says that what lands would not be what the profile holds.
         if (!write && registry.FromAnsi(registry.ToAnsi(TrimSpaces(newValue))) != TrimSpaces(newValue))
-            return std::wstring(kOutsideCodePage);
+            return UpdateResult::OutsideCodePage;
         data = StringData(registry, newValue);
     } else if (type == kRegDword) {
         // Text that is not a number must not reach a number value as some
         // default; the caller stops and tells the operator instead.
         auto number = DwordData(newValue);
         if (!number)
-            return std::wstring(kNotANumber);
+            return UpdateResult::NotAWholeNumber;
         data = std::move(*number);
     } else {
-        return std::wstring(kUnsupportedType);
+        return UpdateResult::UnsupportedType;
     }
 
     if (write && registry.RegSetValueExA(key.Get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())) !=
                      kErrorSuccess)
-        return std::wstring(kWriteRefused);
-    return {};
+        return UpdateResult::WriteRefused;
+    return UpdateResult::Done;
 }
 
 } // namespace
 
-std::wstring UpdateRegValue(Registry& registry, RegKey root, std::wstring_view keyPath,
+UpdateResult UpdateRegValue(Registry& registry, RegKey root, std::wstring_view keyPath,
                             std::wstring_view valueName, std::wstring_view newValue)
 {
     return UpdateOrCheck(registry, root, keyPath, valueName, newValue, true);
 }
 
-std::wstring CheckRegValue(Registry& registry, RegKey root, std::wstring_view keyPath, std::wstring_view valueName,
+UpdateResult CheckRegValue(Registry& registry, RegKey root, std::wstring_view keyPath, std::wstring_view valueName,
                            std::wstring_view newValue)
 {
     return UpdateOrCheck(registry, root, keyPath, valueName, newValue, false);
@@ -129,31 +122,50 @@ std::optional<std::wstring> NewDataAsStored(Registry& registry, std::uint32_t ty
     return std::nullopt;
 }
 
-std::wstring_view DescribeUpdateResult(std::wstring_view result)
+std::optional<std::vector<std::uint8_t>> NewDataBytes(Registry& registry, std::uint32_t type,
+                                                      std::wstring_view newValue)
 {
-    if (result == kKeyNotOpened)
-        return L"the key is missing or cannot be opened to query and set values";
-    if (result == kValueNotFound)
-        return L"the value is missing";
-    if (result == kWriteRefused)
-        return L"the registry refused the write";
-    if (result == kUnsupportedType)
-        return L"the value is neither text (REG_SZ) nor a number (REG_DWORD)";
-    if (result == kNotANumber)
-        return L"the value is a number (REG_DWORD) and the new data is not a whole number";
-    if (result == kOutsideCodePage)
-        return L"the value is text (REG_SZ) and the new data has characters that this computer's code page cannot "
-               L"carry";
-    return {};
+    if (type == kRegDword)
+        return DwordData(newValue);
+    if (type != kRegSz)
+        return std::nullopt;
+    // Stored through the code page with its NUL, read back in UTF-16.
+    std::vector<std::uint8_t> bytes;
+    for (wchar_t c : registry.FromAnsi(registry.ToAnsi(TrimSpaces(newValue))) + L'\0') {
+        const auto unit = static_cast<std::uint16_t>(c);
+        bytes.push_back(static_cast<std::uint8_t>(unit));
+        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return bytes;
 }
 
-DataMisfit MisfitOf(std::wstring_view result)
+std::wstring UpdateResultMarker(UpdateResult result)
 {
-    if (result == kNotANumber)
-        return DataMisfit::NotAWholeNumber;
-    if (result == kOutsideCodePage)
-        return DataMisfit::OutsideCodePage;
-    return DataMisfit::None;
+    if (result == UpdateResult::Done)
+        return {};
+    return L"#ERROR :" + DecimalText(static_cast<std::uint32_t>(result)) + L"#";
+}
+
+std::wstring_view DescribeUpdateResult(UpdateResult result)
+{
+    switch (result) {
+    case UpdateResult::Done:
+        break;
+    case UpdateResult::KeyNotOpened:
+        return L"the key is missing or cannot be opened to query and set values";
+    case UpdateResult::ValueNotFound:
+        return L"the value is missing";
+    case UpdateResult::WriteRefused:
+        return L"the registry refused the write";
+    case UpdateResult::UnsupportedType:
+        return L"the value is neither text (REG_SZ) nor a number (REG_DWORD)";
+    case UpdateResult::NotAWholeNumber:
+        return L"the value is a number (REG_DWORD) and the new data is not a whole number";
+    case UpdateResult::OutsideCodePage:
+        return L"the value is text (REG_SZ) and the new data has characters that this computer's code page cannot "
+               L"carry";
+    }
+    return {};
 }
 
 } // namespace hostwend

@@ -435,11 +435,13 @@ std::uint32_t FakePlatform::Report(EventType type, std::uint32_t eventId, const 
 
 std::wstring FakePlatform::ProgramDirectory() { return programDirectory; }
 
-std::wstring FakePlatform::FileTest(const std::wstring& path)
+FoundFile FakePlatform::FileTest(const std::wstring& path)
 {
     fileTests.push_back(path);
     auto file = ordinaryFiles.find(path);
-    return file == ordinaryFiles.end() ? std::wstring() : file->second;
+    if (file != ordinaryFiles.end())
+        return {file->second, 0, {}};
+    return {{}, fileTestError, fileTestError == kWin32FileNotFound ? L"not found" : L"other failure"};
 }
 
 void FakePlatform::EndProgram() { ++endProgramCalls; }

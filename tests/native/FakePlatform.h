@@ -122,6 +122,7 @@ public:
     std::wstring programDirectory = L"C:\\Program Files\\Hostwend";
     std::map<std::wstring, std::wstring> ordinaryFiles;  // full path -> name as stored
     std::vector<std::wstring> fileTests;
+    std::uint32_t fileTestError = kWin32FileNotFound;  // what a test of any other path fails with
     int endProgramCalls = 0;
     std::wstring caption = L"Hostwend 2.1 (Only for TARN 6.x)";
     std::array<bool, 4> options{};
@@ -149,7 +150,7 @@ public:
     RegStatus RegFlushKey(RegKey key) override;
     RegStatus RegGetKeySecurity(RegKey key, KeySecurity& security) override;
     std::wstring ProgramDirectory() override;
-    std::wstring FileTest(const std::wstring& path) override;
+    FoundFile FileTest(const std::wstring& path) override;
     void EndProgram() override;
     std::wstring MainWindowCaption() override;
     bool IsOptionSet(OptionButton option) override;

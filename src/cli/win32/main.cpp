@@ -1,5 +1,4 @@
 #include "cli/Arguments.h"
-#include "cli/CommandRecord.h"
 #include "cli/Commands.h"
 #include "record/ExitCodes.h"
 #include "cli/Report.h"
@@ -37,21 +36,40 @@ std::wstring FullPath(const std::wstring& path)
     return full;
 }
 
+// The line a crash writes, made at start-up and never changed: by the time
+// something has gone wrong the heap may be corrupt or a lock held for good,
+// so the crash path neither allocates nor converts.
+const std::string& InternalErrorLine()
+{
+    static const std::string line =
+        BytesFor(STD_ERROR_HANDLE, L"hostwend-cli: " + std::wstring(kInternalError) + L"\r\n");
+    return line;
+}
+
 // Whatever ends the program unexpectedly ends it with kExitInternalError:
 // the C runtime's abort() would exit with 3, which deployment tools are told
 // means a refused profile value, and a crash with an exception code.
-[[noreturn]] void EndWithInternalError()
+// TerminateProcess, not ExitProcess: that would run DLL detach code under the
+// loader lock, which the failure may hold.
+void EndWithInternalError()
 {
-    Write(STD_ERROR_HANDLE, L"hostwend-cli: " + std::wstring(kInternalError) + L"\r\n");
-    ExitProcess(kExitInternalError);
+    const std::string& line = InternalErrorLine();
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    TerminateProcess(GetCurrentProcess(), kExitInternalError);
 }
 
 void OnAbort(int) { EndWithInternalError(); }
 
-LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) { EndWithInternalError(); }
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*)
+{
+    EndWithInternalError();
+    return EXCEPTION_EXECUTE_HANDLER;
+}
 
 void EndUnexpectedFailuresAsInternalErrors()
 {
+    InternalErrorLine();  // made before any handler can need it
     std::signal(SIGABRT, OnAbort);
     std::set_terminate(EndWithInternalError);
     SetUnhandledExceptionFilter(OnUnhandledException);
@@ -85,13 +103,13 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring profilePath = arguments.profilePath
                                          ? FullPath(*arguments.profilePath)
                                          : files.ProgramDirectory() + std::wstring(kProfileFileSuffix);
-    // The one line written before the end: said at once, while this apply
-    // waits and holds nothing.
-    const CommandResult result = RunCommand(registry, files, computer, network, state, arguments, profilePath,
-                                            [] { Write(STD_ERROR_HANDLE, TextWaiting()); });
-    // On record as the apply ends, before output that a full pipe may hold up.
     Win32EventLog eventLog;
-    const std::uint32_t recordError = RecordCommand(eventLog, registry, result);
+    // The one line written before the end: said at once, while this apply
+    // waits and holds nothing. The apply is on record as it ends, before
+    // output that a full pipe may hold up.
+    const CommandResult result =
+        RunCommand({registry, files, computer, eventLog}, network, state, arguments, profilePath,
+                   [] { Write(STD_ERROR_HANDLE, TextWaiting()); });
 
     // Written only now, with the apply lock released and every step done: a
     // console paused by a selection, or a full pipe, cannot hold an apply
@@ -108,8 +126,8 @@ int wmain(int argc, wchar_t** argv)
         Write(STD_OUTPUT_HANDLE, text + TextFooter(result));
     }
     Write(STD_ERROR_HANDLE, TextDiagnostics(result));
-    if (recordError != 0)
+    if (result.recordError != 0)
         Write(STD_ERROR_HANDLE, L"hostwend-cli: this apply could not be recorded in the event log (Windows error " +
-                                    DecimalText(recordError) + L")\r\n");
+                                    DecimalText(result.recordError) + L")\r\n");
     return result.exitCode;
 }

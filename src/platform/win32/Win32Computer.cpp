@@ -1,35 +1,49 @@
 #include "platform/win32/Win32Computer.h"
 
 #include "platform/win32/LastError.h"
+#include "platform/win32/SidText.h"
 #include "platform/win32/UniqueHandle.h"
 
+#include <aclapi.h>
 #include <sddl.h>
 
-#include <atomic>
 #include <utility>
 
 namespace hostwend {
 namespace {
 
-// The namespace's name and its boundary: the Administrators group, and no
-// session, so the window in a user's session and the console program running
-// as SYSTEM meet in the same one.
-constexpr wchar_t kNamespaceName[] = L"Hostwend";
-constexpr wchar_t kNamespacedMutexName[] = L"Hostwend\\Apply";
-// Where there are no private namespaces (Wine among them): one name for the
-// whole machine, in every session.
-constexpr wchar_t kGlobalMutexName[] = L"Global\\Hostwend.Apply";
-// SYSTEM and Administrators only, nothing inherited.
-constexpr wchar_t kAdministratorsOnly[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
+// One name for the whole machine, in every session: the window in a user's
+// session and the console program running as SYSTEM meet on it.
+constexpr wchar_t kMutexName[] = L"Global\\Hostwend.Apply";
+// Owned by the Administrators group, which only an administrator or SYSTEM can
+// set, and open to SYSTEM and Administrators only, nothing inherited.
+constexpr wchar_t kAdministratorsOwnOnly[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
-// The namespace functions exist from Vista, but not in every Windows
-// look-alike: imported, their absence would stop the program from starting.
-template <typename Function>
-Function Kernel32Function(const char* name)
+// "DOMAIN\name" as Windows names the account, or the SID's text where it cannot.
+std::wstring AccountName(PSID sid)
 {
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    FARPROC found = kernel ? GetProcAddress(kernel, name) : nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(found));
+    wchar_t name[256];
+    wchar_t domain[256];
+    DWORD nameSize = ARRAYSIZE(name);
+    DWORD domainSize = ARRAYSIZE(domain);
+    SID_NAME_USE use{};
+    if (LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use))
+        return domainSize == 0 ? std::wstring(name) : std::wstring(domain) + L"\\" + name;
+    std::wstring text = SidText(sid);
+    return text.empty() ? L"an account Windows cannot name" : text;
+}
+
+MutexOwner OwnerOf(PSID sid)
+{
+    // On Windows an object made with default security has its maker's
+    // default owner; under Wine it has none, and that is no Hostwend's either.
+    if (!sid)
+        return {OwnerKind::None, {}};
+    if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid))
+        return {OwnerKind::Administrators, {}};
+    if (IsWellKnownSid(sid, WinLocalSystemSid))
+        return {OwnerKind::System, {}};
+    return {OwnerKind::Account, AccountName(sid)};
 }
 
 class Win32LockObjects final : public LockObjects {
@@ -38,71 +52,45 @@ public:
     {
         ULONG size = 0;
         PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1, &descriptor,
-                                                                 &size))
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOwnOnly, SDDL_REVISION_1,
+                                                                 &descriptor, &size))
             descriptor_.reset(descriptor);
+        else
+            descriptorError_ = LastErrorOr(ERROR_INVALID_SECURITY_DESCR);
         attributes_.lpSecurityDescriptor = descriptor_.get();
     }
-    ~Win32LockObjects() override
-    {
-        mutex_.reset();
-        if (namespace_)
-            Kernel32Function<BOOLEAN(WINAPI*)(HANDLE, ULONG)>("ClosePrivateNamespace")(namespace_, 0);
-        if (boundary_)
-            Kernel32Function<VOID(WINAPI*)(HANDLE)>("DeleteBoundaryDescriptor")(boundary_);
-    }
+    // attributes_ points into descriptor_.
     Win32LockObjects(const Win32LockObjects&) = delete;
     Win32LockObjects& operator=(const Win32LockObjects&) = delete;
 
-    std::uint32_t CreateBoundary() override
+    std::uint32_t CreateLockMutex(bool& existed) override
     {
-        auto create = Kernel32Function<HANDLE(WINAPI*)(LPCWSTR, ULONG)>("CreateBoundaryDescriptorW");
-        if (!create)
-            return ERROR_CALL_NOT_IMPLEMENTED;
-        SetLastError(0);
-        boundary_ = create(kNamespaceName, 0);
-        return boundary_ ? 0 : LastErrorOr(ERROR_CALL_NOT_IMPLEMENTED);
-    }
-    std::uint32_t AddAdministratorsToBoundary() override
-    {
-        auto add = Kernel32Function<BOOL(WINAPI*)(HANDLE*, PSID)>("AddSIDToBoundaryDescriptor");
-        if (!add)
-            return ERROR_CALL_NOT_IMPLEMENTED;
-        BYTE sid[SECURITY_MAX_SID_SIZE];
-        DWORD size = sizeof(sid);
-        if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size))
-            return LastErrorOr(ERROR_INVALID_SID);
-        return add(&boundary_, sid) ? 0 : LastErrorOr(ERROR_CALL_NOT_IMPLEMENTED);
-    }
-    std::uint32_t CreateNamespace() override
-    {
+        // Never made with default security: a standard user's could not be told from it.
         if (!descriptor_)
-            return ERROR_INVALID_SECURITY_DESCR;
-        auto create = Kernel32Function<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR)>(
-            "CreatePrivateNamespaceW");
-        if (!create)
-            return ERROR_CALL_NOT_IMPLEMENTED;
-        namespace_ = create(&attributes_, boundary_, kNamespaceName);
-        return namespace_ ? 0 : LastErrorOr(ERROR_CALL_NOT_IMPLEMENTED);
+            return descriptorError_;
+        SetLastError(ERROR_SUCCESS);
+        mutex_.reset(CreateMutexW(&attributes_, FALSE, kMutexName));
+        if (!mutex_)
+            return LastErrorOr(ERROR_INVALID_HANDLE);
+        existed = GetLastError() == ERROR_ALREADY_EXISTS;
+        return 0;
     }
-    std::uint32_t OpenNamespace() override
+    std::uint32_t OpenLockMutex() override
     {
-        auto open = Kernel32Function<HANDLE(WINAPI*)(LPVOID, LPCWSTR)>("OpenPrivateNamespaceW");
-        if (!open)
-            return ERROR_CALL_NOT_IMPLEMENTED;
-        namespace_ = open(boundary_, kNamespaceName);
-        return namespace_ ? 0 : LastErrorOr(ERROR_PATH_NOT_FOUND);
-    }
-    std::uint32_t CreateLockMutex(LockPlace place) override
-    {
-        const bool inNamespace = place == LockPlace::PrivateNamespace;
-        mutex_.reset(CreateMutexW(inNamespace && descriptor_ ? &attributes_ : nullptr, FALSE, MutexName(place)));
-        return mutex_ ? 0 : LastErrorOr(ERROR_INVALID_HANDLE);
-    }
-    std::uint32_t OpenLockMutex(LockPlace place) override
-    {
-        mutex_.reset(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, MutexName(place)));
+        mutex_.reset(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL, FALSE, kMutexName));
         return mutex_ ? 0 : LastErrorOr(ERROR_ACCESS_DENIED);
+    }
+    std::uint32_t QueryOwner(MutexOwner& owner) override
+    {
+        PSID sid = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        const DWORD error = GetSecurityInfo(mutex_.get(), SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &sid,
+                                            nullptr, nullptr, nullptr, &descriptor);
+        if (error != ERROR_SUCCESS)
+            return error;
+        UniqueLocal owned(descriptor);
+        owner = OwnerOf(sid);
+        return 0;
     }
     WaitResult Wait(std::uint32_t milliseconds, std::uint32_t& error) override
     {
@@ -122,33 +110,38 @@ public:
     void Release() override { ReleaseMutex(mutex_.get()); }
 
 private:
-    static const wchar_t* MutexName(LockPlace place)
-    {
-        return place == LockPlace::PrivateNamespace ? kNamespacedMutexName : kGlobalMutexName;
-    }
-
     LockWait wait_;
     UniqueLocal descriptor_;
+    std::uint32_t descriptorError_ = 0;
     SECURITY_ATTRIBUTES attributes_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-    HANDLE boundary_ = nullptr;
-    HANDLE namespace_ = nullptr;
     UniqueKernelHandle mutex_;
 };
 
-// Set while an apply writes; the console's handler thread waits on it.
+// Set when no apply writes; the console's handler thread waits on it. Made
+// once and never closed: the handler runs on a thread of its own and may still
+// be waiting on it, or about to, when the hold that reset it is destroyed. A
+// handle closed under it could be reused by an unrelated object, and a hold's
+// own members would be freed memory by then; a handle that lives as long as
+// the process is neither.
+HANDLE NoApplyWriting()
+{
+    static const HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    return event;
+}
+
+// There is one hold at a time; it touches nothing but that event.
 class ConsoleInterruptionHold final : public InterruptionHold {
 public:
     ConsoleInterruptionHold()
     {
-        done_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        current_.store(this);
+        if (HANDLE event = NoApplyWriting())
+            ResetEvent(event);
         SetConsoleCtrlHandler(&ConsoleInterruptionHold::OnControl, TRUE);
     }
     ~ConsoleInterruptionHold() override
     {
-        current_.store(nullptr);
-        if (done_)
-            SetEvent(done_.get());
+        if (HANDLE event = NoApplyWriting())
+            SetEvent(event);
         SetConsoleCtrlHandler(&ConsoleInterruptionHold::OnControl, FALSE);
     }
     ConsoleInterruptionHold(const ConsoleInterruptionHold&) = delete;
@@ -161,17 +154,13 @@ private:
     // wait for the apply's last write first (Windows allows a few seconds).
     static BOOL WINAPI OnControl(DWORD event)
     {
-        ConsoleInterruptionHold* hold = current_.load();
-        if (!hold)
+        HANDLE noApplyWriting = NoApplyWriting();
+        if (!noApplyWriting || WaitForSingleObject(noApplyWriting, 0) != WAIT_TIMEOUT)
             return FALSE;
-        if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && hold->done_)
-            WaitForSingleObject(hold->done_.get(), 4000);
+        if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+            WaitForSingleObject(noApplyWriting, 4000);
         return TRUE;
     }
-
-    // The console calls a plain function; there is one hold at a time.
-    static inline std::atomic<ConsoleInterruptionHold*> current_{nullptr};
-    UniqueKernelHandle done_;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/win32/Win32ProfileFiles.h"
 
+#include "platform/win32/LastError.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <vector>
@@ -37,18 +38,22 @@ std::wstring Win32ProfileFiles::ProgramDirectory()
     return path;
 }
 
-std::wstring Win32ProfileFiles::FileTest(const std::wstring& path)
+FoundFile Win32ProfileFiles::FileTest(const std::wstring& path)
 {
     WIN32_FIND_DATAW found{};
     UniqueFindHandle search(FindFirstFileExW(path.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
                                              nullptr, 0));
-    if (!search)
-        return {};
+    if (!search) {
+        // A file server out of reach or a share that refuses this account is
+        // no missing file: the administrator needs Windows' own reason.
+        const DWORD error = LastErrorOr(ERROR_FILE_NOT_FOUND);
+        return {{}, error, SystemErrorText(error)};
+    }
     // Ordinary files only: hidden and system files and directories do not count.
     constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if (found.dwFileAttributes & kNotOrdinary)
         return {};
-    return found.cFileName;
+    return {found.cFileName, 0, {}};
 }
 
 } // namespace hostwend

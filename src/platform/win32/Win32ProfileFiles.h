@@ -11,7 +11,7 @@ public:
                                            const std::wstring& defaultText, wchar_t* buffer,
                                            std::uint32_t capacity, const std::wstring& path) override;
     std::wstring ProgramDirectory() override;
-    std::wstring FileTest(const std::wstring& path) override;
+    FoundFile FileTest(const std::wstring& path) override;
 };
 
 } // namespace hostwend

@@ -12,6 +12,8 @@ namespace {
 // Kernel objects that answer each call from a script and log the calls made.
 struct ScriptedObjects final : LockObjects {
     std::map<std::string, std::uint32_t> errors;  // call -> Windows error; absent: done
+    bool existed = false;                         // the name was there before this apply
+    MutexOwner owner{OwnerKind::Administrators, {}};
     WaitResult waitResult = WaitResult::Signalled;
     std::vector<std::string>& calls;
 
@@ -22,13 +24,18 @@ struct ScriptedObjects final : LockObjects {
         auto error = errors.find(name);
         return error == errors.end() ? 0 : error->second;
     }
-    static std::string In(LockPlace place) { return place == LockPlace::PrivateNamespace ? " namespace" : " global"; }
-    std::uint32_t CreateBoundary() override { return Call("boundary"); }
-    std::uint32_t AddAdministratorsToBoundary() override { return Call("administrators"); }
-    std::uint32_t CreateNamespace() override { return Call("create namespace"); }
-    std::uint32_t OpenNamespace() override { return Call("open namespace"); }
-    std::uint32_t CreateLockMutex(LockPlace place) override { return Call("create mutex" + In(place)); }
-    std::uint32_t OpenLockMutex(LockPlace place) override { return Call("open mutex" + In(place)); }
+    std::uint32_t CreateLockMutex(bool& found) override
+    {
+        const std::uint32_t error = Call("create mutex");
+        found = error == 0 && existed;
+        return error;
+    }
+    std::uint32_t OpenLockMutex() override { return Call("open mutex"); }
+    std::uint32_t QueryOwner(MutexOwner& found) override
+    {
+        found = owner;
+        return Call("owner");
+    }
     WaitResult Wait(std::uint32_t milliseconds, std::uint32_t& error) override
     {
         calls.push_back("wait " + std::to_string(milliseconds));
@@ -38,45 +45,65 @@ struct ScriptedObjects final : LockObjects {
     void Release() override { calls.push_back("release"); }
 };
 
-TEST(ApplyLock, TakesANamespacedLockFallsBackWhereThereIsNoneAndTellsBusyFromUnusable)
+TEST(ApplyLock, ChecksWhoMadeAnExistingNameBeforeWaitingAndTellsBusyFromUnusable)
 {
     using Calls = std::vector<std::string>;
-    const Calls namespaced{"boundary", "administrators", "create namespace", "create mutex namespace", "wait 500"};
+    const Calls madeHere{"create mutex", "wait 500"};
+    const Calls checked{"create mutex", "owner", "wait 500"};
+    const Calls refused{"create mutex", "owner"};
+    const MutexOwner administrators{OwnerKind::Administrators, {}};
     const struct {
         const char* name;
         std::map<std::string, std::uint32_t> errors;
+        bool existed;
+        MutexOwner owner;
         WaitResult waited;
         LockOutcome outcome;
         Calls calls;
         std::wstring reason{};
     } cases[] = {
-        {"namespace", {}, WaitResult::Signalled, LockOutcome::Acquired, namespaced},
-        {"made by another apply", {{"create namespace", 183}}, WaitResult::Signalled, LockOutcome::Acquired,
-         {"boundary", "administrators", "create namespace", "open namespace", "create mutex namespace", "wait 500"}},
-        // Wine: nothing is called after the boundary fails; the next call may end the process.
-        {"no boundary", {{"boundary", 120}}, WaitResult::Signalled, LockOutcome::Acquired,
-         {"boundary", "create mutex global", "wait 500"}},
-        {"no SID in it", {{"administrators", 120}}, WaitResult::Signalled, LockOutcome::Acquired,
-         {"boundary", "administrators", "create mutex global", "wait 500"}},
-        {"no namespaces", {{"create namespace", 50}}, WaitResult::Signalled, LockOutcome::Acquired,
-         {"boundary", "administrators", "create namespace", "create mutex global", "wait 500"}},
-        {"namespace neither made nor opened", {{"create namespace", 183}, {"open namespace", 5}},
-         WaitResult::Signalled, LockOutcome::Unusable,
-         {"boundary", "administrators", "create namespace", "open namespace"},
-         L"its private namespace could neither be made nor opened (Windows error 5)"},
-        {"an event holds the name", {{"boundary", 120}, {"create mutex global", 6}}, WaitResult::Signalled,
-         LockOutcome::Unusable, {"boundary", "create mutex global"},
-         L"its name is held by an object of another kind (Windows error 6)"},
-        {"another account's mutex", {{"create mutex namespace", 5}}, WaitResult::Signalled, LockOutcome::Acquired,
-         {"boundary", "administrators", "create namespace", "create mutex namespace", "open mutex namespace",
-          "wait 500"}},
-        {"may not even open it", {{"create mutex namespace", 5}, {"open mutex namespace", 5}}, WaitResult::Signalled,
-         LockOutcome::Unusable,
-         {"boundary", "administrators", "create namespace", "create mutex namespace", "open mutex namespace"},
-         L"its mutex could not be opened (Windows error 5)"},
-        {"abandoned", {}, WaitResult::Abandoned, LockOutcome::Acquired, namespaced},
-        {"busy", {}, WaitResult::TimedOut, LockOutcome::Busy, namespaced},
-        {"wait failed", {}, WaitResult::Failed, LockOutcome::Unusable, namespaced,
+        {"made here", {}, false, administrators, WaitResult::Signalled, LockOutcome::Acquired, madeHere},
+        {"made by another apply", {}, true, administrators, WaitResult::Signalled, LockOutcome::Acquired, checked},
+        {"made by an apply running as SYSTEM", {}, true, {OwnerKind::System, {}}, WaitResult::Signalled,
+         LockOutcome::Acquired, checked},
+        {"made by a standard user", {}, true, {OwnerKind::Account, L"CORP\\jdoe"}, WaitResult::Signalled,
+         LockOutcome::Unusable, refused,
+         L"its mutex Global\\Hostwend.Apply was not made by a Hostwend (made by CORP\\jdoe)"},
+        {"made by an account Windows cannot name", {}, true, {OwnerKind::Account, L"S-1-5-21-1-2-3-1001"},
+         WaitResult::Signalled, LockOutcome::Unusable, refused,
+         L"its mutex Global\\Hostwend.Apply was not made by a Hostwend (made by S-1-5-21-1-2-3-1001)"},
+        // Wine: a mutex made with default security has no owner at all.
+        {"made with no owner", {}, true, {OwnerKind::None, {}}, WaitResult::Signalled, LockOutcome::Unusable,
+         refused, L"its mutex Global\\Hostwend.Apply was not made by a Hostwend (made with no owner)"},
+        {"its owner cannot be read", {{"owner", 5}}, true, administrators, WaitResult::Signalled,
+         LockOutcome::Unusable, refused,
+         L"the owner of its mutex Global\\Hostwend.Apply could not be read (Windows error 5)"},
+        {"an event holds the name", {{"create mutex", 6}, {"open mutex", 6}}, true, administrators,
+         WaitResult::Signalled, LockOutcome::Unusable, {"create mutex", "open mutex"},
+         L"its name Global\\Hostwend.Apply is held by an object of another kind, not made by a Hostwend "
+         L"(Windows error 6)"},
+        {"may not even open it", {{"create mutex", 5}, {"open mutex", 5}}, true, administrators,
+         WaitResult::Signalled, LockOutcome::Unusable, {"create mutex", "open mutex"},
+         L"its mutex Global\\Hostwend.Apply may not be opened by an administrator, so it was not made by a "
+         L"Hostwend (Windows error 5)"},
+        // Its owner decides, not the rights it grants: an administrator could have set either.
+        {"opened with fewer rights, made by Administrators", {{"create mutex", 5}}, true, administrators,
+         WaitResult::Signalled, LockOutcome::Acquired, {"create mutex", "open mutex", "owner", "wait 500"}},
+        {"opened with fewer rights, made by a standard user", {{"create mutex", 5}}, true,
+         {OwnerKind::Account, L"CORP\\jdoe"}, WaitResult::Signalled, LockOutcome::Unusable,
+         {"create mutex", "open mutex", "owner"},
+         L"its mutex Global\\Hostwend.Apply was not made by a Hostwend (made by CORP\\jdoe)"},
+        // Its security could not be built: never made without it.
+        {"cannot be made", {{"create mutex", 1338}, {"open mutex", 2}}, false, administrators,
+         WaitResult::Signalled, LockOutcome::Unusable, {"create mutex", "open mutex"},
+         L"its mutex could not be made (Windows error 1338)"},
+        {"cannot be opened", {{"create mutex", 5}, {"open mutex", 8}}, true, administrators, WaitResult::Signalled,
+         LockOutcome::Unusable, {"create mutex", "open mutex"}, L"its mutex could not be opened (Windows error 8)"},
+        {"abandoned", {}, true, administrators, WaitResult::Abandoned, LockOutcome::Acquired, checked},
+        {"busy", {}, true, administrators, WaitResult::TimedOut, LockOutcome::Busy, checked},
+        {"busy where this apply made it", {}, false, administrators, WaitResult::TimedOut, LockOutcome::Busy,
+         madeHere},
+        {"wait failed", {}, true, administrators, WaitResult::Failed, LockOutcome::Unusable, checked,
          L"waiting for it failed (Windows error 6)"},
     };
     for (const auto& c : cases) {
@@ -84,6 +111,8 @@ TEST(ApplyLock, TakesANamespacedLockFallsBackWhereThereIsNoneAndTellsBusyFromUnu
         Calls calls;
         auto objects = std::make_unique<ScriptedObjects>(calls);
         objects->errors = c.errors;
+        objects->existed = c.existed;
+        objects->owner = c.owner;
         objects->waitResult = c.waited;
 
         ApplyLockResult result = TakeApplyLock(std::move(objects), 500);
@@ -96,6 +125,31 @@ TEST(ApplyLock, TakesANamespacedLockFallsBackWhereThereIsNoneAndTellsBusyFromUnu
         if (c.outcome == LockOutcome::Acquired)
             expected.push_back("release");  // once, when the holder lets go
         EXPECT_EQ(calls, expected);
+    }
+}
+
+TEST(ApplyLock, OnlyAWaitThatRunsOutIsBusy)
+{
+    // Errors that read like time running out among them: ERROR_SEM_TIMEOUT,
+    // WAIT_TIMEOUT, ERROR_TIMEOUT.
+    const std::uint32_t errors[] = {2, 5, 6, 8, 87, 121, 258, 1338, 1460};
+    // Making it fails and so does opening it, or reading its owner fails.
+    for (const char* call : {"open mutex", "owner"}) {
+        for (std::uint32_t error : errors) {
+            SCOPED_TRACE(std::string(call) + " " + std::to_string(error));
+            std::vector<std::string> calls;
+            auto objects = std::make_unique<ScriptedObjects>(calls);
+            objects->existed = true;
+            objects->errors = {{call, error}};
+            if (std::string(call) == "open mutex")
+                objects->errors["create mutex"] = error;
+            objects->waitResult = WaitResult::TimedOut;
+
+            const ApplyLockResult result = TakeApplyLock(std::move(objects), 500);
+
+            EXPECT_EQ(result.outcome, LockOutcome::Unusable);
+            EXPECT_EQ(calls.back().rfind("wait", 0), std::string::npos) << "waited on a mutex it could not check";
+        }
     }
 }
 

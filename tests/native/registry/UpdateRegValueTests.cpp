@@ -51,7 +51,7 @@ TEST_F(UpdateRegValueTest, WritesInTheValuesOwnType)
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.input));
         fake.registryCalls.clear();
-        EXPECT_EQ(UpdateRegValue(fake, kHkeyLocalMachine, kWideKey, fake.FromAnsi(c.name), c.input), L"");
+        EXPECT_EQ(UpdateRegValue(fake, kHkeyLocalMachine, kWideKey, fake.FromAnsi(c.name), c.input), UpdateResult::Done);
         auto value = fake.Value(kKey, c.name);
         ASSERT_TRUE(value);
         EXPECT_EQ(value->type, c.type);
@@ -90,7 +90,7 @@ TEST_F(UpdateRegValueTest, FailuresReturnTheirMarkerAndLeaveTheRegistryAsItWas)
         const auto keys = fake.KeyCount(), values = fake.ValueCount();
         const auto before = fake.Value(fake.ToAnsi(c.key), fake.ToAnsi(c.name));
 
-        EXPECT_EQ(UpdateRegValue(fake, kHkeyLocalMachine, c.key, c.name, c.input), c.marker);
+        EXPECT_EQ(UpdateResultMarker(UpdateRegValue(fake, kHkeyLocalMachine, c.key, c.name, c.input)), c.marker);
 
         const auto after = fake.Value(fake.ToAnsi(c.key), fake.ToAnsi(c.name));
         ASSERT_EQ(after.has_value(), before.has_value());

@@ -191,7 +191,7 @@ TEST_F(ApplyEndToEnd, WaitsItsTurnAnsweringItsWindowThenApplies)
     HWND form = StartWithProfile("LanAddress=10.1.2.3\r\nBcastUDPPort=7777\r\n");
     ASSERT_NE(form, nullptr);
     // Another process holds the apply lock, as a console apply would.
-    UniqueKernel lock(CreateMutexW(nullptr, TRUE, L"Global\\Hostwend.Apply"));
+    UniqueKernel lock(CreateApplyMutex(true));
     ASSERT_TRUE(lock) << GetLastError();
     Click(ChildByText(form, L"&Apply"));
     Answer(IDOK);
@@ -211,6 +211,26 @@ TEST_F(ApplyEndToEnd, WaitsItsTurnAnsweringItsWindowThenApplies)
     EXPECT_EQ(report.text, L"Lan/Dial up IP address ( 10.1.2.3 ) applied.");
     ExpectNoMoreBoxes();
     EXPECT_EQ(ReadTarnValue(7), Sz("10.1.2.3"));
+}
+
+TEST_F(ApplyEndToEnd, ALockNameNotMadeByAHostwendIsRefusedAtOnceSayingSo)
+{
+    HWND form = StartWithProfile("LanAddress=10.1.2.3\r\nBcastUDPPort=7777\r\n");
+    ASSERT_NE(form, nullptr);
+    // Free, and made as any other program would make it: under Wine, with no owner.
+    UniqueKernel squatter(CreateMutexW(nullptr, FALSE, L"Global\\Hostwend.Apply"));
+    ASSERT_TRUE(squatter) << GetLastError();
+    Click(ChildByText(form, L"&Apply"));
+    Answer(IDOK);
+    const auto asked = std::chrono::steady_clock::now();
+    MessageBoxView refusal = Answer(IDOK, kCriticalIcon);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 10s) << "it waited as for a busy lock";
+    EXPECT_EQ(refusal.text.rfind(L"Hostwend cannot make sure that no other Hostwend changes these settings", 0), 0u)
+        << "not the lock's box";
+    EXPECT_NE(refusal.text.find(L"was not made by a Hostwend (made with no owner)."), std::wstring::npos)
+        << "the reason is not in the box";
+    ExpectNoMoreBoxes();
+    ExpectUntouched();
 }
 
 TEST(ApplyInAnyFolder, AFolderTheCodePageCannotSpellStillFindsItsProfile)

@@ -178,6 +178,16 @@ std::vector<Case> ProfileCases()
          {AppliedLan("10.0.1.2", port7777)}},
         {"UTF-16 LE with BOM", "\xFF\xFE" + Utf16Le(setup + Lines("10.0.1.3", "7777")), kLan, {},
          {AppliedLan("10.0.1.3", port7777)}},
+        // Read whole, and refused before any write: seven values would get the
+        // code page's substitutes.
+        {"UTF-16 LE, an address beyond the code page",
+         "\xFF\xFE" + Utf16Le(setup + "LanAddress=") + std::string("\x41\x01\xD3\x00\x44\x00\x79\x01", 8) +
+             Utf16Le(".CORP\r\nBcastUDPPort=7777\r\n"),
+         kLan, {},
+         {Refused(L"LanAddress in HWD.ini cannot be stored on this computer: the setting Remote-Addr in "
+                  L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\TARN\\TARN6\\TARN Manager\\Client TCP-IP holds text, "
+                  L"and \u0141\u00d3D\u0179.CORP has characters that this computer's code page cannot carry. "
+                  L"Nothing was changed.")}},
         {"UTF-16 BE with BOM", "\xFE\xFF" + Utf16Be(setup + Lines("10.0.1.4", "7777")), kLan, {},
          {Refused(lanMissing), AppliedLan("10.0.1.4", port7777, "read as Unicode, applied")}},
         {"binary garbage", Garbage(4096), kLan, {}, {Refused(lanMissing)}},
@@ -244,22 +254,29 @@ std::vector<Case> RegistryCases()
         cases.push_back({"key " + keys[i] + " missing", profile, kVsat, [key = keys[i]] { RemoveTarnKey(key); },
                          {StoppedAt(firstStepOfKey[i], vsat)}});
 
-    // The port into a number value: a signed 32-bit decimal or nothing.
-    const Outcome stoppedAtPort = StoppedAt(5, vsat);
+    // The port into a number value: a signed 32-bit decimal, or refused
+    // before the first write, as it would be on every such client.
+    auto portRefused = [](const std::string& text) {
+        return Refused(L"BcastUDPPort in HWD.ini cannot be stored on this computer: the setting BcastUDPPort in "
+                       L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\TARN\\TARN6\\TARN Manager\\Client TCP-IP\\"
+                       L"BroadcastServer holds a number, and " +
+                       Wide(text) + L" is not a whole number it can hold. Nothing was changed.");
+    };
     const std::pair<std::string, Outcome> ports[] = {
-        {"77x7", stoppedAtPort},
+        {"77x7", portRefused("77x7")},
+        {"abc", portRefused("abc")},
         {"", Refused(L"BcastUDPPort missing in HWD.ini")},
-        {"99999999999", stoppedAtPort},
-        {"-2147483649", stoppedAtPort},
+        {"99999999999", portRefused("99999999999")},
+        {"-2147483649", portRefused("-2147483649")},
         {" 42 ", AppliedVsat("10.9.9.9", Dword(42))},
-        {"2147483648", stoppedAtPort},
+        {"2147483648", portRefused("2147483648")},
         {"2147483647", AppliedVsat("10.9.9.9", Dword(0x7FFFFFFF))},
         {"-2147483648", AppliedVsat("10.9.9.9", Dword(0x80000000))},
         {"-1", AppliedVsat("10.9.9.9", Dword(0xFFFFFFFF))},
-        {"0x10", stoppedAtPort},
-        {"12.5", stoppedAtPort},
-        {"4 2", stoppedAtPort},
-        {"-", stoppedAtPort},
+        {"0x10", portRefused("0x10")},
+        {"12.5", portRefused("12.5")},
+        {"4 2", portRefused("4 2")},
+        {"-", portRefused("-")},
     };
     for (const auto& [text, outcome] : ports)
         cases.push_back({"port \"" + text + "\"", "[SETUP]\r\nVsatAddress=10.9.9.9\r\nBcastUDPPort=" + text + "\r\n",
@@ -269,6 +286,8 @@ std::vector<Case> RegistryCases()
     {
         Outcome textPort = AppliedVsat("10.9.9.9", Sz("7777"));
         cases.push_back({"BcastUDPPort is REG_SZ", profile, kVsat, [] { SeedTarnValue(4, Sz("1")); }, {textPort}});
+        cases.push_back({"BcastUDPPort is REG_SZ, port abc", "[SETUP]\r\nVsatAddress=10.9.9.9\r\nBcastUDPPort=abc\r\n",
+                         kVsat, [] { SeedTarnValue(4, Sz("1")); }, {AppliedVsat("10.9.9.9", Sz("ABC"))}});
         Outcome textFlag = AppliedVsat("10.9.9.9", Dword(7777));
         textFlag.writes[5] = Sz("1");
         cases.push_back({"DisableTCPBcast is REG_SZ", profile, kVsat, [] { SeedTarnValue(5, Sz("0")); }, {textFlag}});

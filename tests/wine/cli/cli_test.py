@@ -49,7 +49,7 @@ PREFIX = "hostwend-cli: "
 # Where regedit shows a key of the 32-bit view, as the error lines name it: under
 # WOW6432Node on 64-bit Windows; a 32-bit Windows (WINEARCH=win32) has one view.
 WINDOWS_64 = os.environ.get("WINEARCH", "win64") != "win32"
-REGEDIT = "HKLM\\SOFTWARE\\WOW6432Node\\" if WINDOWS_64 else "HKLM\\SOFTWARE\\"
+REGEDIT = "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\" if WINDOWS_64 else "HKEY_LOCAL_MACHINE\\SOFTWARE\\"
 # What Wine's own debug channels write to standard error when a test asks for them.
 WINE_DEBUG_LINE = re.compile(r"^[0-9a-f]{4}:(trace|fixme|warn|err):")
 GUIDE = os.path.join(ROOT, "docs", "OPERATORS.md")
@@ -376,7 +376,8 @@ class CliTest(unittest.TestCase):
             state = ("not for this type" if kept else "failed" if n == failing else "would be written")
             self.assertEqual((c["outcome"], c["after_failure"]), (state, beyond and not kept), f"check step {n}")
             self.assertEqual((a["outcome"], a["after_failure"]),
-                             ("not reached" if beyond else state.replace("would be written", "written"), False),
+                             ("not reached" if beyond and not kept else state.replace("would be written", "written"),
+                              False),
                              f"apply step {n}")
             for field in ("key", "view", "value", "type", "data") + (() if beyond else
                                                                      ("new_data", "error", "reason", "prompt")):
@@ -445,27 +446,44 @@ class CliTest(unittest.TestCase):
 
     # ---- a lock nobody else can take, and names no code page spells
 
-    def test_a_name_squatted_by_another_kind_of_object_is_told_apart_from_a_busy_lock(self):
+    def test_a_name_not_made_by_a_hostwend_is_unusable_at_once(self):
         path = self.profile("squat.ini", "LanAddress=10.30.0.1\r\nBcastUDPPort=7777\r\n")
         before = reg(["seed"], SNAPSHOT)[0]
-        with subprocess.Popen(["wine", TARNREG_EXE, "squat"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE) as squatter:
-            try:
-                ready, _, _ = select.select([squatter.stdout], [], [], 20)
-                self.assertTrue(ready, "the squatter did not make its event")
-                self.assertEqual(json.loads(squatter.stdout.readline()), {"squatting": True})
-                refused = self.cli("--json", "--profile", path, "apply", "lan")
-            finally:
-                squatter.stdin.close()  # its cue to let the name go
-                try:
-                    squatter.wait(timeout=WINE_TIMEOUT)
-                except subprocess.TimeoutExpired:
-                    squatter.kill()
-                    squatter.wait()
-        self.assertEqual(refused.code, 6, refused)
-        self.assertLess(refused.seconds, 10, "an unusable lock was waited for as a busy one")
-        self.assertIn("held by an object of another kind", refused.doc["error"])
-        self.assertEqual(reg(SNAPSHOT)[0], before, "an apply without its lock changed the registry")
+        # (tarnreg command, what it prints once it holds the name, what the refusal says: a pattern)
+        no_owner = re.escape("was not made by a Hostwend (made with no owner)")
+        table = [
+            (["squat"], {"squatting": True},
+             re.escape("held by an object of another kind, not made by a Hostwend")),
+            # Made with default security, as any other program would: under
+            # Wine it has no owner at all. Free, an apply that did not check
+            # would take it and write; taken, it would wait 30 s.
+            (["hold-mutex"], {"holding": True}, no_owner),
+            (["hold-mutex", "taken"], {"holding": True}, no_owner),
+            # Owned by the user, as Windows owns a standard user's: the account by name, COMPUTER\user.
+            (["hold-mutex", "mine"], {"holding": True},
+             re.escape("was not made by a Hostwend (made by ") + r"[^\\ ]+\\" + re.escape(getpass.getuser() + ")")),
+        ]
+        for command, printed, reason in table:
+            with self.subTest(" ".join(command)):
+                with subprocess.Popen(["wine", TARNREG_EXE, *command], stdin=subprocess.PIPE,
+                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE) as squatter:
+                    try:
+                        ready, _, _ = select.select([squatter.stdout], [], [], 20)
+                        self.assertTrue(ready, "the squatter did not take the name")
+                        self.assertEqual(json.loads(squatter.stdout.readline()), printed)
+                        refused = self.cli("--json", "--profile", path, "apply", "lan")
+                    finally:
+                        squatter.stdin.close()  # its cue to let the name go
+                        try:
+                            squatter.wait(timeout=10)
+                        except subprocess.TimeoutExpired:
+                            squatter.kill()  # by its PID
+                            squatter.wait()
+                self.assertEqual(refused.code, 6, refused)
+                self.assertLess(refused.seconds, 10, "an unusable lock was waited for as a busy one")
+                self.assertRegex(refused.doc["error"], reason)
+                self.assertIn(PREFIX + refused.doc["error"], refused.stderr)
+                self.assertEqual(reg(SNAPSHOT)[0], before, "an apply without its lock changed the registry")
         applied = self.cli("--json", "--profile", path, "apply", "lan")
         self.assertEqual(applied.code, 0, applied)
 
@@ -496,7 +514,7 @@ class CliTest(unittest.TestCase):
         self.assertEqual(account, computer + "\\" + getpass.getuser(), event)
         self.assertEqual(strings[:2] + strings[4:10], head, event)
         expected_values = [] if values is None else [
-            part for (key, name), (before, after) in zip(STEPS, values) for part in (HKLM + key, name, before, after)]
+            part for (key, name), (before, after) in zip(STEPS, values) for part in (REGEDIT + key[9:], name, before, after)]
         self.assertEqual(strings[10:], expected_values, event)
 
     def test_each_apply_leaves_one_event_and_show_and_check_none(self):
@@ -535,6 +553,16 @@ class CliTest(unittest.TestCase):
                     self.assertEqual(values[4][1], "7777" if exit_code == 0 else "failed: the value is missing")
                 self.assertEvent(events[0], *kind, head, values)
 
+        with self.subTest("the same apply again"):
+            reg(["seed"])
+            first = self.cli("--json", "--profile", ok, "apply", "lan", env=EVENT_DEBUG)
+            again = self.cli("--json", "--profile", ok, "apply", "lan", env=EVENT_DEBUG)
+            self.assertEqual((first.code, again.code), (0, 0), again)
+            self.assertEqual(len(reported_events(first.stderr)), 1, first)
+            self.assertEqual(reported_events(again.stderr), [], "an apply that changes nothing records nothing")
+            self.assertEqual([s["outcome"] for s in again.doc["steps"]], ["unchanged"] * 5 + ["not for this type"]
+                             + ["unchanged"] * 2, again)
+
     def test_the_window_leaves_one_event_for_its_apply_and_none_for_cancel(self):
         # The window's own Wine test works it; its windows write to the
         # standard error of that test, which this one reads.
@@ -549,7 +577,8 @@ class CliTest(unittest.TestCase):
         self.assertTrue(strings[7].endswith("\\HWD.ini"), strings)
         # The broadcast server key is missing: steps 1 and 2 written, step 3 failed.
         after = ["10.1.2.3:7777:0", "10.1.2.3:7777:0",
-                 "failed: the key is missing or cannot be opened to query and set values"] + ["not reached"] * 5
+                 "failed: the key is missing or cannot be opened to query and set values", "not reached",
+                 "not reached", "not for this type", "not reached", "not reached"]
         before = ["old", "old", "(missing)", "(missing)", "(missing)", "(missing)", "old", "old"]
         self.assertEvent(events[0], ERROR, 1001,
                          ["window", version(), "lan", "10.1.2.3", "7777", strings[7],
@@ -592,6 +621,75 @@ class CliTest(unittest.TestCase):
         self.assertEqual([s["data"] for s in first.doc["steps"]],
                          [shown(seeded[s["step"] - 1]) for s in first.doc["steps"]])
         self.assertEqual([s["data"] for s in second.doc["steps"]], [s["new_data"] for s in first.doc["steps"]])
+
+    def test_eight_applies_at_once_from_two_profiles_leave_one_whole(self):
+        sets = {"10.21.0.1": "1111", "10.21.0.2": "2222"}
+        profiles = [self.profile(f"eight-{a}.ini", f"LanAddress={a}\r\nBcastUDPPort={p}\r\n") for a, p in sets.items()]
+        reg(["seed"])
+        # All eight start while the lock is taken, wait on it, and race for it when it is let go.
+        with subprocess.Popen(["wine", TARNREG_EXE, "lock", "8", "1500", "unlock"],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE) as holder:
+            try:
+                ready, _, _ = select.select([holder.stdout], [], [], 20)
+                self.assertTrue(ready, "the lock holder did not take the lock")
+                self.assertEqual(json.loads(holder.stdout.readline()), {"locked": True})
+                with concurrent.futures.ThreadPoolExecutor(max_workers=8) as pool:
+                    applies = list(pool.map(lambda p: self.cli("--json", "--profile", p, "apply", "lan"),
+                                            profiles * 4))
+                holder.wait(timeout=WINE_TIMEOUT)
+            finally:
+                if holder.poll() is None:
+                    holder.kill()
+                    holder.wait()
+            held = json.loads(holder.stdout.readline())
+        self.assertEqual(held["lock"], {"running": 8, "ended": 0}, "an apply did not wait for the lock")
+        for run in applies:
+            self.assertEqual(run.code, 0, run)
+        final = [shown(v) for v in reg(VALUES)[0]["values"]]
+        # What each profile's apply leaves: the same for its four runs.
+        wanted = {}
+        for path, run in zip(profiles * 4, applies):
+            written = {s["step"]: s["new_data"] for s in run.doc["steps"] if s["outcome"] == "written"}
+            self.assertEqual(wanted.setdefault(path, written), written, run)
+        whole = [all(final[step - 1] == data for step, data in written.items()) for written in wanted.values()]
+        self.assertEqual(sorted(whole), [False, True], f"the registry holds a mixture: {final}")
+
+    # ---- a crash
+
+    def test_a_crash_ends_at_once_with_exit_code_1_and_its_line(self):
+        path = self.profile("crash.ini", "LanAddress=10.60.0.1\r\nBcastUDPPort=7777\r\n")
+        before = reg(["seed"], SNAPSHOT)[0]
+        with subprocess.Popen(["wine", TARNREG_EXE, "lock", "1", "20000", "unlock"], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE) as holder:
+            try:
+                ready, _, _ = select.select([holder.stdout], [], [], 20)
+                self.assertTrue(ready, "the lock holder did not take the lock")
+                self.assertEqual(json.loads(holder.stdout.readline()), {"locked": True})
+                # Waiting its turn, the apply runs its own code with its handlers set.
+                with subprocess.Popen(["wine", self.exe, "--profile", path, "apply", "lan"],
+                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                      stderr=subprocess.PIPE) as apply:
+                    try:
+                        ready, _, _ = select.select([apply.stderr], [], [], 20)
+                        self.assertTrue(ready, "the apply did not say that it waits")
+                        waiting = apply.stderr.readline().decode("utf-8")
+                        self.assertEqual(reg(["crash-cli"])[0], {"crashed": 1})
+                        stdout, stderr = apply.communicate(timeout=10)
+                    finally:
+                        if apply.poll() is None:
+                            apply.kill()
+                            apply.wait()
+                holder.wait(timeout=WINE_TIMEOUT)
+            finally:
+                if holder.poll() is None:
+                    holder.kill()
+                    holder.wait()
+        self.assertEqual(apply.returncode, 1, stderr)
+        self.assertEqual(stdout, b"")
+        self.assertEqual(waiting + stderr.decode("utf-8"),
+                         PREFIX + "waiting for another apply, up to 30 seconds\r\n"
+                         + PREFIX + "internal error; some values may already be written: run show\r\n")
+        self.assertEqual(reg(SNAPSHOT)[0], before, "a crashed apply changed the registry")
 
     # ---- a profile value the client cannot store, and failures in one line each
 
@@ -651,7 +749,7 @@ class CliTest(unittest.TestCase):
                          [("failed", True), ("would be written", True)], check)
         # Step 6 in the text as well, its number as regedit shows one, at the path regedit shows.
         out = text.stdout.decode("utf-8")
-        bcast = "HKEY_LOCAL_MACHINE" + REGEDIT[4:] + BCAST[9:]
+        bcast = REGEDIT + BCAST[9:]
         self.assertIn(f"6. DisableTCPBcast in {bcast}\r\n   REG_DWORD 0 (0x00000000): not for this type, left as "
                       f"it is\r\n", out)
         self.assertIn("REG_DWORD 1 (0x00000001) -> 7777 (0x00001e61): would be written (after a failure)", out)
@@ -660,6 +758,30 @@ class CliTest(unittest.TestCase):
         self.assertEqual(done.returncode, 0, f"regedit's path not found in the native view: {done.stderr!r}")
 
     # ---- the guide's examples against what the program writes
+
+    def test_strict_refuses_a_warning_and_every_document_has_every_field(self):
+        path = self.profile("strict.ini", "LanAddress=10.60.0.1\r\nBcastUDPPort=0\r\n")
+        snapshot = reg(["seed"], SNAPSHOT)[0]
+        warning = f"BcastUDPPort in {winpath(path)} is not a port number from 1 to 65535: 0"
+        fields = {"command", "type", "profile", "profile_found", "address", "port", "held_address", "points_at",
+                  "warnings", "values", "steps", "report", "reach", "error", "exit_code"}
+        entry_fields = {"step", "key", "view", "value", "type", "data", "read", "new_data", "outcome",
+                        "after_failure", "error", "reason", "prompt"}
+        # (arguments, exit code): --strict refuses where the plain command warns.
+        table = [(["apply", "lan", "--strict"], 3), (["check", "lan", "--strict"], 3), (["check", "lan"], 0),
+                 (["show"], 0), (["apply", "lan"], 0)]
+        for args, exit_code in table:
+            with self.subTest(" ".join(args)):
+                run = self.cli("--json", "--profile", path, *args)
+                self.assertEqual(run.code, exit_code, run)
+                self.assertEqual(set(run.doc), fields, run)
+                for entry in (run.doc["steps"] or []) + (run.doc["values"] or []):
+                    self.assertEqual(set(entry), entry_fields, run)
+                if args[0] != "show":
+                    self.assertEqual(run.doc["warnings"], [warning], run)
+                    self.assertIn(PREFIX + "warning: " + warning, run.stderr)
+                if exit_code:
+                    self.assertEqual(reg(SNAPSHOT)[0], snapshot, "--strict wrote")
 
     def test_guide_examples_read_what_the_program_writes(self):
         with open(GUIDE, encoding="utf-8") as f:
@@ -704,7 +826,7 @@ class CliTest(unittest.TestCase):
         written = set()
         for run in runs.values():
             written |= set(run.doc)
-            for entry in run.doc.get("steps", []) + run.doc.get("values", []):
+            for entry in (run.doc["steps"] or []) + (run.doc["values"] or []):
                 written |= set(entry)
         # The reach object, from a loopback address where nothing listens.
         refused = self.profile("guide-reach.ini", "LanAddress=127.0.0.3\r\nBcastUDPPort=7777\r\n")

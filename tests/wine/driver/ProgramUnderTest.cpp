@@ -1,5 +1,7 @@
 #include "ProgramUnderTest.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
@@ -341,6 +343,18 @@ std::optional<DWORD> RunConsoleProgram(const std::wstring& arguments, std::chron
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return exitCode;
+}
+
+HANDLE CreateApplyMutex(bool takeIt)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return nullptr;
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    HANDLE mutex = CreateMutexW(&attributes, takeIt, L"Global\\Hostwend.Apply");
+    LocalFree(descriptor);
+    return mutex;
 }
 
 void Click(HWND button)

@@ -84,6 +84,10 @@ std::wstring ProgramPath();
 // and returns its exit code; ended by its own handle when the deadline passes.
 std::optional<DWORD> RunConsoleProgram(const std::wstring& arguments, std::chrono::milliseconds deadline = 20s);
 
+// Global\Hostwend.Apply as a Hostwend makes it (owned by the Administrators
+// group), taken at once when takeIt; nullptr when it cannot be made.
+HANDLE CreateApplyMutex(bool takeIt);
+
 // Presses a button of a window (a message box's OK, a main-window button).
 void Click(HWND button);
 HWND ChildById(HWND parent, int id);

@@ -126,18 +126,23 @@ protected:
 
 TEST_F(Win32PlatformFiles, FileTestFindsOrdinaryFilesOnly)
 {
-    EXPECT_EQ(files.FileTest(Make(L"plain.ini")), L"plain.ini");
-    EXPECT_EQ(files.FileTest(Make(L"hidden.ini", FILE_ATTRIBUTE_HIDDEN)), L"");
-    EXPECT_EQ(files.FileTest(Make(L"system.ini", FILE_ATTRIBUTE_SYSTEM)), L"");
-    EXPECT_EQ(files.FileTest(Make(L"readonly.ini", FILE_ATTRIBUTE_READONLY)), L"readonly.ini");
+    EXPECT_EQ(files.FileTest(Make(L"plain.ini")).name, L"plain.ini");
+    EXPECT_EQ(files.FileTest(Make(L"hidden.ini", FILE_ATTRIBUTE_HIDDEN)).name, L"");
+    EXPECT_EQ(files.FileTest(Make(L"system.ini", FILE_ATTRIBUTE_SYSTEM)).name, L"");
+    EXPECT_EQ(files.FileTest(Make(L"readonly.ini", FILE_ATTRIBUTE_READONLY)).name, L"readonly.ini");
     SetFileAttributesW((directory + L"\\readonly.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW((directory + L"\\readonly.ini").c_str());
     CreateDirectoryW((directory + L"\\folder.ini").c_str(), nullptr);
-    EXPECT_EQ(files.FileTest(directory + L"\\folder.ini"), L"");
-    EXPECT_EQ(files.FileTest(directory + L"\\absent.ini"), L"");
+    EXPECT_EQ(files.FileTest(directory + L"\\folder.ini").name, L"");
+    // Not there is told apart from a search that failed for another reason.
+    const FoundFile absent = files.FileTest(directory + L"\\absent.ini");
+    EXPECT_EQ(absent.name, L"");
+    EXPECT_EQ(absent.error, kWin32FileNotFound);
+    EXPECT_FALSE(absent.errorText.empty());
+    EXPECT_EQ(files.FileTest(directory + L"\\no folder\\HWD.ini").error, kWin32PathNotFound);
     // The name comes back as stored, whatever case was asked for.
     Make(L"Mixed.INI");
-    EXPECT_EQ(files.FileTest(directory + L"\\mixed.ini"), L"Mixed.INI");
+    EXPECT_EQ(files.FileTest(directory + L"\\mixed.ini").name, L"Mixed.INI");
 }
 
 TEST(Win32PlatformProgram, ProgramDirectoryHoldsTheExecutable)

@@ -156,7 +156,7 @@ public:
     }
     ApplyRun Apply(std::wstring_view address, std::wstring_view port, bool vsat)
     {
-        return ApplyAddress(*this, address, port, ApplyMode::Write, [vsat] { return vsat; });
+        return ApplyAddress(*this, address, port, ApplyMode::Write, [vsat] { return vsat; }, ReadStepValues(*this));
     }
 };
 
@@ -288,8 +288,9 @@ TEST_F(RegistryWine, UpdateRegValueRewritesOnlyAnExisting32BitValueOfItsOwnType)
             expected.values[At(kBroadcast, port)] = *c.written;
         RecordingRegistry registry;
 
-        EXPECT_EQ(UpdateRegValue(registry, kHkeyLocalMachine, std::wstring(kBroadcast.begin(), kBroadcast.end()),
-                                 L"BcastUDPPort", c.newValue),
+        EXPECT_EQ(UpdateResultMarker(UpdateRegValue(registry, kHkeyLocalMachine,
+                                                    std::wstring(kBroadcast.begin(), kBroadcast.end()),
+                                                    L"BcastUDPPort", c.newValue)),
                   c.result);
 
         EXPECT_EQ(registry.openKeys, 0);

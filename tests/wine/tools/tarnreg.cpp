@@ -9,7 +9,8 @@
 //   delete-value STEP | delete-key PATH   (PATH below HKLM, 32-bit view)
 //   values                       prints {"values": [[type, "hex"] or null, x8]}
 //   snapshot                     prints {"snapshot": {"keys": [...], "values": {id: [type, "hex"]}}}
-//   lock COUNT MS                takes the apply mutex (prints {"locked": true}),
+//   lock COUNT MS                takes the apply mutex, made as a Hostwend makes it
+//                                (prints {"locked": true}),
 //                                waits until COUNT hostwend-cli.exe processes
 //                                exist, then up to MS for any of them to end;
 //                                prints {"lock": {"running": n, "ended": m}}
@@ -17,12 +18,20 @@
 //   squat                        makes an event of the apply mutex's name (prints
 //                                {"squatting": true}) and keeps it until its
 //                                standard input ends, as a hostile user might
+//   hold-mutex [taken] [mine]    makes the apply mutex with default security, or
+//                                owned by this process's user (mine), taken or not
+//                                (prints {"holding": true}), and keeps it until its
+//                                standard input ends or it is stopped
+//   crash-cli                    starts a thread at address 0 in every running
+//                                hostwend-cli.exe, a crash from outside its own
+//                                code (prints {"crashed": n})
 // Each printed document is one line. Exit code 0, or 2 on a bad command.
 #include "TarnClient.h"
 #include "TarnRegistry.h"
 
 #include "ProgramUnderTest.h"
 
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -83,7 +92,7 @@ void PrintLine(const std::string& line)
     std::fflush(stdout);
 }
 
-std::vector<UniqueHandle> ConsolePrograms()
+std::vector<UniqueHandle> ConsolePrograms(DWORD access = SYNCHRONIZE)
 {
     std::vector<UniqueHandle> found;
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -95,9 +104,43 @@ std::vector<UniqueHandle> ConsolePrograms()
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
         if (_wcsicmp(entry.szExeFile, L"hostwend-cli.exe") == 0)
-            if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID))
+            if (HANDLE process = OpenProcess(access, FALSE, entry.th32ProcessID))
                 found.emplace_back(process);
     return found;
+}
+
+struct LocalFreer {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+using UniqueLocal = std::unique_ptr<void, LocalFreer>;
+
+// A descriptor whose owner is the user this process runs as, open to everyone.
+UniqueLocal OwnedByThisUser()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        throw std::runtime_error("no process token");
+    UniqueHandle owned(token);
+    alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    wchar_t* sid = nullptr;
+    if (!GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid))
+        throw std::runtime_error("no user SID");
+    const std::wstring sddl = L"O:" + std::wstring(sid) + L"D:(A;;GA;;;WD)";
+    LocalFree(sid);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        throw std::runtime_error("no descriptor");
+    return UniqueLocal(descriptor);
+}
+
+void WaitForStandardInputToEnd()
+{
+    char ignored[64];
+    DWORD read = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), ignored, sizeof(ignored), &read, nullptr) && read > 0) {
+    }
 }
 
 } // namespace
@@ -153,7 +196,7 @@ int wmain(int argc, wchar_t** argv)
             } else if (command == L"lock") {
                 const std::size_t count = std::stoul(next());
                 const auto hold = std::chrono::milliseconds(std::stoul(next()));
-                mutex.reset(CreateMutexW(nullptr, FALSE, L"Global\\Hostwend.Apply"));
+                mutex.reset(CreateApplyMutex(false));
                 if (!mutex || WaitForSingleObject(mutex.get(), 10000) != WAIT_OBJECT_0)
                     throw std::runtime_error("the apply mutex was not ours within 10 s");
                 PrintLine("{\"locked\": true}");
@@ -180,10 +223,30 @@ int wmain(int argc, wchar_t** argv)
                 if (!event)
                     throw std::runtime_error("the apply mutex's name was not free for an event");
                 PrintLine("{\"squatting\": true}");
-                char ignored[64];
-                DWORD read = 0;
-                while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), ignored, sizeof(ignored), &read, nullptr) && read > 0) {
+                WaitForStandardInputToEnd();
+            } else if (command == L"hold-mutex") {
+                bool taken = false;
+                bool mine = false;
+                for (; i + 1 < args.size() && (args[i + 1] == L"taken" || args[i + 1] == L"mine"); ++i)
+                    (args[i + 1] == L"taken" ? taken : mine) = true;
+                // As any program that does not know better makes it, or as a
+                // standard user on Windows would own it.
+                UniqueLocal descriptor;
+                if (mine)
+                    descriptor = OwnedByThisUser();
+                SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
+                UniqueHandle held(CreateMutexW(mine ? &attributes : nullptr, taken, L"Global\\Hostwend.Apply"));
+                if (!held || GetLastError() == ERROR_ALREADY_EXISTS)
+                    throw std::runtime_error("the apply mutex's name was not free");
+                PrintLine("{\"holding\": true}");
+                WaitForStandardInputToEnd();
+            } else if (command == L"crash-cli") {
+                std::size_t crashed = 0;
+                for (const UniqueHandle& program : ConsolePrograms(PROCESS_ALL_ACCESS)) {
+                    UniqueHandle thread(CreateRemoteThread(program.get(), nullptr, 0, nullptr, nullptr, 0, nullptr));
+                    crashed += thread != nullptr;
                 }
+                PrintLine("{\"crashed\": " + std::to_string(crashed) + "}");
             } else {
                 throw std::invalid_argument("unknown command");
             }

@@ -1,0 +1,183 @@
+#include "apply/RunApply.h"
+
+#include "record/ExitCodes.h"
+
+#include <memory>
+#include <utility>
+
+namespace hostwend {
+namespace {
+
+int ExitCodeOf(Refusal refusal)
+{
+    switch (refusal) {
+    case Refusal::None:
+        break;
+    case Refusal::NotElevated:
+        return kExitNotElevated;
+    case Refusal::ProfileMissing:
+    case Refusal::ProfileUnreadable:
+        return kExitProfileMissing;
+    case Refusal::ProfileValue:
+    case Refusal::ProfileData:
+    case Refusal::Warnings:
+        return kExitProfileValueRefused;
+    case Refusal::LockBusy:
+        return kExitApplyBusy;
+    case Refusal::LockUnusable:
+        return kExitLockUnusable;
+    }
+    return kExitDone;
+}
+
+// The one place an outcome's end and exit code are decided: a refusal wrote
+// nothing; a failure once the walk began may have left values written.
+void Conclude(ApplyOutcome& outcome)
+{
+    if (outcome.internalError) {
+        outcome.end = ApplyEnd::Stopped;
+        outcome.exitCode = kExitInternalError;
+    } else if (outcome.Refused()) {
+        outcome.end = ApplyEnd::Refused;
+        outcome.exitCode = ExitCodeOf(outcome.refusal);
+    } else if (outcome.run && outcome.run->failedStep) {
+        outcome.end = ApplyEnd::Stopped;
+        outcome.exitCode = StepFailedExitCode(outcome.run->steps[*outcome.run->failedStep].number);
+    } else {
+        outcome.end = ApplyEnd::Applied;
+        outcome.exitCode = kExitDone;
+    }
+}
+
+// Everything refused before the lock: rights, the file, its two values.
+bool ReadProfile(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& request, ApplyOutcome& outcome)
+{
+    if (request.program == ApplyProgram::Console) {
+        // Tested first, so that a report of the rights says whether it is there.
+        outcome.profile = roles.files.FileTest(request.profilePath);
+        if (!roles.computer.IsElevated()) {
+            outcome.refusal = Refusal::NotElevated;
+            return false;
+        }
+        if (outcome.profile.name.empty()) {
+            const bool missing = outcome.profile.error == 0 || outcome.profile.error == kWin32FileNotFound ||
+                                 outcome.profile.error == kWin32PathNotFound;
+            outcome.refusal = missing ? Refusal::ProfileMissing : Refusal::ProfileUnreadable;
+            return false;
+        }
+    }
+    state.ProfilePath = request.profilePath;
+    ApplyValues values = ReadApplyValues(roles.files, state, request.type->addressKey, request.profileName);
+    outcome.address = std::move(values.address);
+    outcome.port = std::move(values.port);
+    outcome.warnings = std::move(values.warnings);
+    if (!values.refusal.empty()) {
+        outcome.refusal = Refusal::ProfileValue;
+        outcome.valueRefusal = std::move(values.refusal);
+        return false;
+    }
+    if (request.strict && !outcome.warnings.empty()) {
+        outcome.refusal = Refusal::Warnings;
+        return false;
+    }
+    return true;
+}
+
+// Under the lock (for an apply): the values before, every step checked, then
+// the writes. What the profile holds and this client cannot store fails on
+// every such client, and is refused whole rather than found half-way.
+void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& outcome)
+{
+    const bool vsat = request.type->option == OptionButton::OptVsat;
+    const std::function<bool()> vsatWanted =
+        request.vsatStepWanted ? request.vsatStepWanted : std::function<bool()>([vsat] { return vsat; });
+    const std::wstring& address = outcome.address->value;
+    const std::wstring& port = outcome.port->value;
+    outcome.before = ReadStepValues(roles.registry);
+    ApplyRun& run = outcome.run.emplace(
+        ApplyAddress(roles.registry, address, port, ApplyMode::CheckOnly, vsatWanted, outcome.before));
+    if (run.profileDataStep) {
+        outcome.refusal = Refusal::ProfileData;
+        return;
+    }
+    if (request.mode == ApplyMode::Write)
+        run = ApplyAddress(roles.registry, address, port, ApplyMode::Write, vsatWanted, outcome.before);
+}
+
+void Run(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& request, ApplyOutcome& outcome)
+{
+    if (!ReadProfile(roles, state, request, outcome))
+        return;
+    if (request.mode == ApplyMode::CheckOnly) {
+        // A check writes nothing and needs no turn.
+        Walk(roles, request, outcome);
+        return;
+    }
+    // One apply at a time on this computer: two would interleave their writes
+    // and leave a mixture of two servers behind.
+    ApplyLockResult lock = TakeApplyTurn(roles.computer, request.waiting);
+    if (lock.outcome != LockOutcome::Acquired) {
+        outcome.refusal = lock.outcome == LockOutcome::Busy ? Refusal::LockBusy : Refusal::LockUnusable;
+        outcome.lockReason = std::move(lock.reason);
+        return;
+    }
+    // Its turn come, a console apply runs to its last step: Ctrl+C or a closed
+    // console waits for it. Released before the lock.
+    std::unique_ptr<InterruptionHold> hold;
+    if (request.program == ApplyProgram::Console)
+        hold = roles.computer.HoldInterruptions();
+    Walk(roles, request, outcome);
+}
+
+// On record as it ends, once the lock is released. A check is never
+// recorded, nor an apply that found every value as it would leave it.
+void Record(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& outcome) noexcept
+{
+    if (request.mode != ApplyMode::Write || (outcome.end == ApplyEnd::Applied && !outcome.ChangesAnything()))
+        return;
+    try {
+        const std::wstring told = request.told ? request.told(outcome) : std::wstring();
+        ApplyAttempt attempt;
+        attempt.program = request.program;
+        attempt.connectionType = request.type->name;
+        if (outcome.address)
+            attempt.address = outcome.address->value;
+        if (outcome.port)
+            attempt.port = outcome.port->value;
+        attempt.profilePath = request.profilePath;
+        attempt.end = outcome.end;
+        attempt.outcome = told;
+        attempt.exitCode = outcome.exitCode;
+        attempt.windows64 = roles.computer.Is64BitWindows();
+        // A refusal claims nothing about the values: none was written.
+        if (outcome.run && outcome.end != ApplyEnd::Refused) {
+            attempt.before = &outcome.before;
+            attempt.run = &*outcome.run;
+        }
+        outcome.recordError = RecordApply(roles.eventLog, attempt);
+    } catch (...) {
+        constexpr std::uint32_t kWin32NotEnoughMemory = 8;
+        outcome.recordError = kWin32NotEnoughMemory;
+    }
+}
+
+} // namespace
+
+ApplyOutcome RunApply(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& request) noexcept
+{
+    ApplyOutcome outcome;
+    try {
+        Run(roles, state, request, outcome);
+    } catch (...) {
+        // Out of memory or a fault of our own, perhaps half-way through the
+        // writes: never an outcome that tells the operator something else.
+        // How far it got is not known: the record must not guess.
+        outcome.internalError = true;
+        outcome.run.reset();
+    }
+    Conclude(outcome);
+    Record(roles, request, outcome);
+    return outcome;
+}
+
+} // namespace hostwend

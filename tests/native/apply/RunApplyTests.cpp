@@ -1,0 +1,246 @@
+#include "FakePlatform.h"
+#include "TarnClient.h"
+#include "apply/RunApply.h"
+#include "record/ExitCodes.h"
+#include "registry/RegeditPath.h"
+
+#include <gtest/gtest.h>
+
+namespace hostwend {
+namespace {
+
+using testing::FakePlatform;
+using testing::kTarnValues;
+
+constexpr wchar_t kProfile[] = L"C:\\Sites\\branch.ini";
+
+// A client whose port and DisableTCPBcast are numbers, the rest text, and a
+// profile with a VSAT and a Lan address.
+struct Machine : FakePlatform {
+    Machine()
+    {
+        for (std::size_t i = 0; i < kTarnValues.size(); ++i) {
+            if (i == 4 || i == 5)
+                SetDword(kTarnValues[i].first, kTarnValues[i].second, i == 4 ? 1 : 0);
+            else
+                SetString(kTarnValues[i].first, kTarnValues[i].second, "old");
+        }
+        ordinaryFiles[kProfile] = L"branch.ini";
+        profileFilePath = kProfile;
+        SetProfileEntry("SETUP", "LanAddress", "10.1.2.3");
+        SetProfileEntry("SETUP", "VsatAddress", "172.20.4.2");
+        SetProfileEntry("SETUP", "BcastUDPPort", "7777");
+    }
+    ApplyOutcome Apply(std::size_t type = 2, ApplyMode mode = ApplyMode::Write)
+    {
+        ApplyRequest request;
+        request.type = &kConnectionTypes[type];
+        request.mode = mode;
+        request.profilePath = kProfile;
+        request.told = [](const ApplyOutcome& outcome) { return L"told " + std::to_wstring(outcome.exitCode); };
+        ProfileState state;
+        return RunApply({*this, *this, *this, *this}, state, request);
+    }
+};
+
+std::vector<std::wstring> Header(const wchar_t* type, const wchar_t* address, const wchar_t* port, int exitCode)
+{
+    return {L"console", L"" HOSTWEND_PROGRAM_VERSION, L"BRANCH\\operator", L"TILL-04", type, address, port, kProfile,
+            L"told " + std::to_wstring(exitCode), std::to_wstring(exitCode)};
+}
+
+// One event per apply that changes or refuses something: its type and ID, and
+// every insert, for each way an apply ends. Each value is named as regedit
+// shows it, the view included.
+TEST(RunApply, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
+{
+    const std::vector<std::wstring> before{L"old", L"old", L"old", L"old", L"1", L"0", L"old", L"old"};
+    const std::vector<std::wstring> after{L"172.20.4.2:7777:0", L"172.20.4.2:7777:0", L"172.20.4.2",
+                                          L"239.255.255.255:172.20.4.2", L"7777", L"1", L"172.20.4.2",
+                                          L"172.20.4.2"};
+    auto value = [](std::size_t i, std::wstring before, std::wstring after) {
+        return std::vector<std::wstring>{
+            RegeditKeyName(std::wstring(kTarnValues[i].first.begin(), kTarnValues[i].first.end()), true),
+            std::wstring(kTarnValues[i].second.begin(), kTarnValues[i].second.end()), std::move(before),
+            std::move(after)};
+    };
+    auto expectOne = [](const Machine& machine, EventType type, std::uint32_t id) {
+        EXPECT_EQ(machine.events.size(), 1u);
+        EXPECT_EQ(machine.events.empty() ? EventType{} : machine.events[0].type, type);
+        EXPECT_EQ(machine.events.empty() ? 0u : machine.events[0].id, id);
+        EXPECT_EQ(machine.events.empty() ? -1 : machine.events[0].locksHeld, 0) << "written once the lock is released";
+        return machine.events.empty() ? std::vector<std::wstring>{} : machine.events[0].strings;
+    };
+
+    {
+        SCOPED_TRACE("every value written");
+        Machine machine;
+        const ApplyOutcome outcome = machine.Apply();
+        EXPECT_EQ(outcome.end, ApplyEnd::Applied);
+        std::vector<std::wstring> expected = Header(L"vsat", L"172.20.4.2", L"7777", 0);
+        for (std::size_t i = 0; i < 8; ++i)
+            for (std::wstring& text : value(i, before[i], after[i]))
+                expected.push_back(std::move(text));
+        EXPECT_EQ(expectOne(machine, EventType::Information, 1000), expected);
+
+        // The same apply again changes nothing, writes nothing, records nothing.
+        machine.events.clear();
+        machine.registryCalls.clear();
+        const ApplyOutcome again = machine.Apply();
+        EXPECT_EQ(again.exitCode, kExitDone);
+        EXPECT_FALSE(again.ChangesAnything());
+        for (const StepRun& step : again.run->steps)
+            EXPECT_EQ(step.state, StepState::Unchanged);
+        for (const std::string& call : machine.registryCalls)
+            EXPECT_NE(call.rfind("set ", 0), 0u) << call;
+        EXPECT_TRUE(machine.events.empty());
+    }
+    for (std::size_t failing = 0; failing < 8; ++failing) {
+        SCOPED_TRACE("stopped at step " + std::to_string(failing + 1));
+        Machine machine;
+        machine.SetValue(kTarnValues[failing].first, kTarnValues[failing].second, kRegBinary, {0xab, 0x01});
+        const ApplyOutcome outcome = machine.Apply();
+        EXPECT_EQ(outcome.exitCode, 21 + static_cast<int>(failing));
+        std::vector<std::wstring> expected = Header(L"vsat", L"172.20.4.2", L"7777", outcome.exitCode);
+        for (std::size_t i = 0; i < 8; ++i)
+            for (std::wstring& text :
+                 i < failing    ? value(i, before[i], after[i])
+                 : i > failing  ? value(i, before[i], L"not reached")
+                                : value(i, L"ab 01",
+                                        L"failed: the value is neither text (REG_SZ) nor a number (REG_DWORD)"))
+                expected.push_back(std::move(text));
+        EXPECT_EQ(expectOne(machine, EventType::Error, 1001), expected);
+    }
+    {
+        SCOPED_TRACE("a Lan apply stopped before the VSAT step");
+        Machine machine;
+        machine.RemoveValue(kTarnValues[2].first, kTarnValues[2].second);
+        const ApplyOutcome outcome = machine.Apply(0);
+        EXPECT_EQ(outcome.exitCode, StepFailedExitCode(3));
+        EXPECT_EQ(outcome.run->steps[5].state, StepState::NotForThisType);
+        const std::vector<std::wstring> strings = expectOne(machine, EventType::Error, 1001);
+        ASSERT_EQ(strings.size(), 42u);
+        EXPECT_EQ(strings[10 + 5 * 4 + 3], L"not for this type");
+        EXPECT_EQ(strings[10 + 6 * 4 + 3], L"not reached");
+    }
+
+    // Refused before any write: what was read of the profile, and why; no
+    // value is claimed "not written".
+    const struct {
+        const char* name;
+        void (*setUp)(Machine&);
+        const wchar_t* address;
+        const wchar_t* port;
+        int exitCode;
+    } refusals[] = {
+        {"not elevated", [](Machine& m) { m.elevated = false; }, L"(not read)", L"(not read)", kExitNotElevated},
+        {"no profile", [](Machine& m) { m.ordinaryFiles.clear(); }, L"(not read)", L"(not read)", kExitProfileMissing},
+        {"profile out of reach", [](Machine& m) { m.ordinaryFiles.clear(), m.fileTestError = 53; }, L"(not read)",
+         L"(not read)", kExitProfileMissing},
+        {"another apply", [](Machine& m) { m.lockHeldElsewhere = true; }, L"172.20.4.2", L"7777", kExitApplyBusy},
+        {"lock unusable", [](Machine& m) { m.lockUnusableReason = L"reason"; }, L"172.20.4.2", L"7777",
+         kExitLockUnusable},
+        {"blank address", [](Machine& m) { m.SetProfileEntry("SETUP", "VsatAddress", "  "); }, L"(blank)",
+         L"(not read)", kExitProfileValueRefused},
+        {"no port", [](Machine& m) { m.SetProfileEntry("SETUP", "BcastUDPPort", ""); }, L"172.20.4.2", L"(blank)",
+         kExitProfileValueRefused},
+        {"port no number for a REG_DWORD", [](Machine& m) { m.SetProfileEntry("SETUP", "BcastUDPPort", "77a7"); },
+         L"172.20.4.2", L"77A7", kExitProfileValueRefused},
+    };
+    for (const auto& c : refusals) {
+        SCOPED_TRACE(c.name);
+        Machine machine;
+        c.setUp(machine);
+        const ApplyOutcome outcome = machine.Apply();
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
+        EXPECT_EQ(outcome.end, ApplyEnd::Refused);
+        EXPECT_EQ(expectOne(machine, EventType::Warning, 1002), Header(L"vsat", c.address, c.port, c.exitCode));
+        for (const std::string& call : machine.registryCalls)
+            EXPECT_NE(call.rfind("set ", 0), 0u) << call;
+    }
+
+    {
+        SCOPED_TRACE("data too long for the event log");
+        Machine machine;
+        machine.SetString(kTarnValues[0].first, kTarnValues[0].second, std::string(600, 'a'));
+        (void)machine.Apply();
+        EXPECT_EQ(expectOne(machine, EventType::Information, 1000)[12], std::wstring(500, L'a') + L"... (600 characters)");
+    }
+    {
+        SCOPED_TRACE("internal error half-way");
+        Machine machine;
+        machine.throwAtWriteOf = "BcastUDPAddress";
+        const ApplyOutcome outcome = machine.Apply();
+        EXPECT_EQ(outcome.exitCode, kExitInternalError);
+        EXPECT_EQ(machine.locksHeld, 0);
+        EXPECT_EQ(machine.interruptionHolds, 0);
+        const std::vector<std::wstring> strings = expectOne(machine, EventType::Error, 1001);
+        ASSERT_EQ(strings.size(), 42u);
+        EXPECT_EQ(strings[9], L"1");
+        EXPECT_EQ(strings[41], L"(not known)");
+    }
+    {
+        SCOPED_TRACE("a check, one step failing");
+        Machine machine;
+        machine.SetValue(kTarnValues[2].first, kTarnValues[2].second, kRegBinary, {0xab});
+        EXPECT_EQ(machine.Apply(2, ApplyMode::CheckOnly).exitCode, StepFailedExitCode(3));
+        EXPECT_TRUE(machine.events.empty());
+        EXPECT_TRUE(machine.lockWaits.empty()) << "a dry run needs no turn";
+        // An event log that takes nothing is reported, for one line on standard error.
+        machine.eventLogError = 1502;
+        EXPECT_EQ(machine.Apply().recordError, 1502u);
+    }
+}
+
+// The profile is read and refused before the lock: a slow file server never
+// holds it. Everything read of the registry and written is under the lock.
+TEST(RunApply, ReadsTheProfileBeforeTheLockAndTheRegistryOnlyUnderIt)
+{
+    struct Watched : Machine {
+        std::uint32_t GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
+                                               const std::wstring& defaultText, wchar_t* buffer,
+                                               std::uint32_t capacity, const std::wstring& path) override
+        {
+            profileReadsUnderLock += locksHeld;
+            return Machine::GetPrivateProfileStringW(section, key, defaultText, buffer, capacity, path);
+        }
+        RegStatus RegOpenKeyExA(RegKey root, const std::string& subKey, std::uint32_t options, std::uint32_t access,
+                                RegKey& opened) override
+        {
+            opensWithoutLock += locksHeld == 0;
+            return Machine::RegOpenKeyExA(root, subKey, options, access, opened);
+        }
+        int profileReadsUnderLock = 0;
+        int opensWithoutLock = 0;
+    };
+    Watched machine;
+    EXPECT_EQ(machine.Apply().exitCode, kExitDone);
+    EXPECT_EQ(machine.profileReads.size(), 2u);
+    EXPECT_EQ(machine.profileReadsUnderLock, 0);
+    EXPECT_EQ(machine.opensWithoutLock, 0);
+    EXPECT_EQ(machine.holdsAtEachWrite, std::vector<int>(8, 1));
+}
+
+// --strict: any warning refuses, before the lock and the first write.
+TEST(RunApply, StrictRefusesOnAnyWarning)
+{
+    for (const char* port : {"7777", "-1", "0"}) {
+        SCOPED_TRACE(port);
+        Machine machine;
+        machine.SetProfileEntry("SETUP", "BcastUDPPort", port);
+        ApplyRequest request;
+        request.type = &kConnectionTypes[0];
+        request.profilePath = kProfile;
+        request.strict = true;
+        ProfileState state;
+        const ApplyOutcome outcome = RunApply({machine, machine, machine, machine}, state, request);
+        const bool warned = std::string(port) != "7777";
+        EXPECT_EQ(outcome.warnings.size(), warned ? 1u : 0u);
+        EXPECT_EQ(outcome.refusal, warned ? Refusal::Warnings : Refusal::None);
+        EXPECT_EQ(outcome.exitCode, warned ? kExitProfileValueRefused : kExitDone);
+        EXPECT_EQ(machine.lockWaits.empty(), warned);
+    }
+}
+
+} // namespace
+} // namespace hostwend
