@@ -24,12 +24,28 @@ inline constexpr std::uint32_t kKeyRead = 0x20019;
 // The TARN client is a 32-bit program: its settings live in the 32-bit view,
 // which a 64-bit build only sees when it asks for it.
 inline constexpr std::uint32_t kKeyWow64_32Key = 0x0200;
+// Hostwend's own record lives in the 64-bit view, which 64-bit and 32-bit
+// builds share through this flag; 32-bit Windows has one view and ignores it.
+inline constexpr std::uint32_t kKeyWow64_64Key = 0x0100;
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
 inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
 inline constexpr std::uint32_t kRegMultiSz = 7;
 inline constexpr std::uint32_t kRegQword = 11;
+
+// Who may do what to a key, as its security descriptor says.
+struct AccessEntry {
+    bool allows = true;        // false: a deny entry
+    std::wstring sid;          // "S-1-5-32-544"; empty when the entry's kind carries none we read
+    std::uint32_t mask = 0;
+    bool inheritOnly = false;  // applies to subkeys only, not to the key itself
+};
+struct KeySecurity {
+    std::wstring ownerSid;
+    bool hasDacl = false;  // no DACL lets everyone do everything
+    std::vector<AccessEntry> dacl;
+};
 
 // The registry, and the ANSI code page its A functions speak. Text inside the
 // program is wide; ToAnsi/FromAnsi are the caller's, so that byte counts are
@@ -50,6 +66,21 @@ public:
     // UTF-16 (RegQueryValueExW), so that no character is lost to the code page.
     virtual RegStatus RegQueryValueExW(RegKey key, std::wstring_view valueName, std::uint32_t& type,
                                        std::vector<std::uint8_t>& data) = 0;
+
+    // Creates a key, its parents as needed, with the security descriptor
+    // given in SDDL; an existing key is opened and keeps its own security.
+    virtual RegStatus RegCreateKeyExW(RegKey root, std::wstring_view subKey, std::uint32_t access,
+                                      std::wstring_view securitySddl, RegKey& opened) = 0;
+    virtual RegStatus RegOpenKeyExW(RegKey root, std::wstring_view subKey, std::uint32_t access,
+                                    RegKey& opened) = 0;
+    // Writes exactly these bytes in this type.
+    virtual RegStatus RegSetValueExW(RegKey key, std::wstring_view valueName, std::uint32_t type,
+                                     const std::vector<std::uint8_t>& data) = 0;
+    virtual RegStatus RegDeleteValueW(RegKey key, std::wstring_view valueName) = 0;
+    // Returns once what was written to the key is on disk.
+    virtual RegStatus RegFlushKey(RegKey key) = 0;
+    // The key's owner and DACL (RegGetKeySecurity); needs READ_CONTROL.
+    virtual RegStatus RegGetKeySecurity(RegKey key, KeySecurity& security) = 0;
 
     virtual std::string ToAnsi(std::wstring_view text) = 0;
     virtual std::wstring FromAnsi(std::string_view text) = 0;

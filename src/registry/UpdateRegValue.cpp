@@ -1,5 +1,6 @@
 #include "registry/UpdateRegValue.h"
 
+#include "platform/OpenedKey.h"
 #include "registry/DwordText.h"
 
 #include <cstdint>
@@ -10,20 +11,6 @@
 
 namespace hostwend {
 namespace {
-
-// Closes the key on every way out of the updater.
-class OpenedKey {
-public:
-    OpenedKey(Registry& registry, RegKey key) noexcept : registry_(registry), key_(key) {}
-    OpenedKey(const OpenedKey&) = delete;
-    OpenedKey& operator=(const OpenedKey&) = delete;
-    ~OpenedKey() { registry_.RegCloseKey(key_); }
-    RegKey Get() const noexcept { return key_; }
-
-private:
-    Registry& registry_;
-    RegKey key_;
-};
 
 std::wstring_view TrimSpaces(std::wstring_view text) noexcept
 {

@@ -29,20 +29,45 @@ public:
     struct RegValue {
         std::uint32_t type;
         std::vector<std::uint8_t> data;
+        bool wide = false;  // text written by a W function: kept in UTF-16
     };
+    // On 64-bit Windows the 64-bit view (Hostwend's record) is apart from the
+    // 32-bit view (the client's values); a 32-bit Windows has only one.
+    enum class View { Wow32, Wow64 };
 
     // --- registry ---
-    void AddKey(const std::string& path);
+    void AddKey(const std::string& path, View view = View::Wow32);
+    // Data as the A functions store it: text in the code page.
     void SetValue(const std::string& path, const std::string& name, std::uint32_t type,
-                  std::vector<std::uint8_t> data);
+                  std::vector<std::uint8_t> data, View view = View::Wow32);
+    // Data as RegSetValueExW stores it: a W read returns exactly these bytes.
+    void SetRawValue(const std::string& path, const std::string& name, std::uint32_t type,
+                     std::vector<std::uint8_t> data, View view = View::Wow32);
     void SetString(const std::string& path, const std::string& name, const std::string& text);
     void SetDword(const std::string& path, const std::string& name, std::uint32_t number);
-    void RemoveValue(const std::string& path, const std::string& name);
-    std::optional<RegValue> Value(const std::string& path, const std::string& name) const;
-    bool KeyExists(const std::string& path) const;
+    void RemoveValue(const std::string& path, const std::string& name, View view = View::Wow32);
+    std::optional<RegValue> Value(const std::string& path, const std::string& name, View view = View::Wow32) const;
+    // The type and bytes a RegQueryValueExW of the value returns.
+    std::optional<RegValue> ValueAsReadW(const std::string& path, const std::string& name,
+                                         View view = View::Wow32) const;
+    bool KeyExists(const std::string& path, View view = View::Wow32) const;
     std::size_t KeyCount() const { return keys_.size(); }
     std::size_t ValueCount() const;
     std::size_t OpenHandleCount() const { return openHandles_.size(); }
+    // A key's owner and DACL, written in SDDL (owner, D:, ACEs of kind A or D
+    // with the aliases and rights these tests use). A key created with a
+    // descriptor gets it; other keys report HKLM\SOFTWARE's usual one.
+    void SetKeySecurity(const std::string& path, const std::string& sddl, View view = View::Wow64);
+    static KeySecurity SecurityFromSddl(const std::string& sddl);
+    std::vector<std::string> createdWithSddl;  // the descriptor of each key RegCreateKeyExW made
+    // Each RegCreateKeyExW that makes a key, RegSetValueExW, RegDeleteValueW
+    // and RegFlushKey uses one; when none is left they fail with
+    // ERROR_IO_DEVICE, as on a disk gone away.
+    std::optional<int> writesLeft;
+    // The registry as it was at the last RegFlushKey (or SettleOnDisk): what
+    // a power cut leaves. Handles do not survive it.
+    void SettleOnDisk();
+    void PowerCut();
     // Rights a key grants (lower-case path); an open that asks for more is
     // denied. Keys not named grant everything.
     std::map<std::string, std::uint32_t> keyRights;
@@ -116,6 +141,14 @@ public:
     RegStatus RegCloseKey(RegKey key) override;
     RegStatus RegQueryValueExW(RegKey key, std::wstring_view valueName, std::uint32_t& type,
                                std::vector<std::uint8_t>& data) override;
+    RegStatus RegCreateKeyExW(RegKey root, std::wstring_view subKey, std::uint32_t access,
+                              std::wstring_view securitySddl, RegKey& opened) override;
+    RegStatus RegOpenKeyExW(RegKey root, std::wstring_view subKey, std::uint32_t access, RegKey& opened) override;
+    RegStatus RegSetValueExW(RegKey key, std::wstring_view valueName, std::uint32_t type,
+                             const std::vector<std::uint8_t>& data) override;
+    RegStatus RegDeleteValueW(RegKey key, std::wstring_view valueName) override;
+    RegStatus RegFlushKey(RegKey key) override;
+    RegStatus RegGetKeySecurity(RegKey key, KeySecurity& security) override;
     std::wstring ProgramDirectory() override;
     FoundFile FileTest(const std::wstring& path) override;
     void EndProgram() override;
@@ -135,8 +168,19 @@ private:
     struct OpenKey {
         std::string path;
         std::uint32_t access;
+        View view;
     };
-    std::map<std::string, std::map<std::string, RegValue>> keys_;  // lower-case path / name
+    using Keys = std::map<std::string, std::map<std::string, RegValue>>;  // lower-case path / name
+    View ViewOf(std::uint32_t access) const;
+    Keys& KeysOf(View view);
+    const Keys& KeysOf(View view) const;
+    std::string SecurityName(const std::string& path, View view) const;
+    RegStatus OpenIn(View view, const std::string& subKey, std::uint32_t access, RegKey& opened);
+    bool UseWrite();
+    Keys keys_;    // the 32-bit view, and the only one on 32-bit Windows
+    Keys keys64_;
+    std::map<std::string, KeySecurity> security_;  // "32:" or "64:" and the lower-case path
+    std::pair<Keys, Keys> onDisk_;
     std::map<RegKey, OpenKey> openHandles_;
     RegKey nextHandle_ = 0x1000;
     std::map<std::string, std::map<std::string, std::string>> profile_;  // lower-case section / key

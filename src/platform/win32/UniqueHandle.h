@@ -55,6 +55,7 @@ struct FindHandleTraits {
 inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
 inline void CloseKernelObject(HANDLE handle) { CloseHandle(handle); }
 inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
+inline void FreeLocalMemory(void* memory) { LocalFree(memory); }
 
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<NullIsInvalid<HANDLE, CloseKernelObject>>;
@@ -62,5 +63,7 @@ using UniqueFont = UniqueHandle<NullIsInvalid<HFONT, DeleteGdiObject>>;
 using UniqueBrush = UniqueHandle<NullIsInvalid<HBRUSH, DeleteGdiObject>>;
 using UniqueBitmap = UniqueHandle<NullIsInvalid<HBITMAP, DeleteGdiObject>>;
 using UniqueIcon = UniqueHandle<NullIsInvalid<HICON, DestroyIconHandle>>;
+// What the system allocated for the caller with LocalAlloc: SIDs as text, descriptors.
+using UniqueLocal = UniqueHandle<NullIsInvalid<void*, FreeLocalMemory>>;
 
 } // namespace hostwend

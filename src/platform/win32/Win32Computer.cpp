@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Computer.h"
 
 #include "platform/win32/LastError.h"
+#include "platform/win32/SidText.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <aclapi.h>
@@ -18,9 +19,6 @@ constexpr wchar_t kMutexName[] = L"Global\\Hostwend.Apply";
 // set, and open to SYSTEM and Administrators only, nothing inherited.
 constexpr wchar_t kAdministratorsOwnOnly[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
-void FreeLocal(void* memory) { LocalFree(memory); }
-using UniqueLocal = UniqueHandle<NullIsInvalid<void*, FreeLocal>>;
-
 // "DOMAIN\name" as Windows names the account, or the SID's text where it cannot.
 std::wstring AccountName(PSID sid)
 {
@@ -31,11 +29,8 @@ std::wstring AccountName(PSID sid)
     SID_NAME_USE use{};
     if (LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use))
         return domainSize == 0 ? std::wstring(name) : std::wstring(domain) + L"\\" + name;
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(sid, &text))
-        return L"an account Windows cannot name";
-    UniqueLocal owned(text);
-    return text;
+    std::wstring text = SidText(sid);
+    return text.empty() ? L"an account Windows cannot name" : text;
 }
 
 MutexOwner OwnerOf(PSID sid)

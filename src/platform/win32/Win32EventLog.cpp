@@ -1,6 +1,7 @@
 #include "platform/win32/Win32EventLog.h"
 
 #include "platform/win32/LastError.h"
+#include "platform/win32/SidText.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <sddl.h>
@@ -12,9 +13,6 @@ constexpr wchar_t kSourceName[] = L"Hostwend";
 
 void DeregisterSource(HANDLE source) { DeregisterEventSource(source); }
 using UniqueEventSource = UniqueHandle<NullIsInvalid<HANDLE, DeregisterSource>>;
-
-void FreeLocal(wchar_t* memory) { LocalFree(memory); }
-using UniqueLocalText = UniqueHandle<NullIsInvalid<wchar_t*, FreeLocal>>;
 
 // The process token's TOKEN_USER: the account's SID, in a buffer that owns it.
 class ProcessUser {
@@ -57,11 +55,7 @@ std::wstring Win32EventLog::AccountName()
                                  : std::wstring(domain, domainLength) + L"\\" + std::wstring(name, nameLength);
     // An account no name can be found for (a deleted one, or a domain out of
     // reach) is still told apart by its SID.
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(user.Sid(), &text))
-        return {};
-    const UniqueLocalText owned(text);
-    return text;
+    return SidText(user.Sid());
 }
 
 std::wstring Win32EventLog::ComputerName()

@@ -1,11 +1,34 @@
 #include "platform/win32/Win32Registry.h"
 
+#include "platform/win32/LastError.h"
+#include "platform/win32/SidText.h"
+#include "platform/win32/UniqueHandle.h"
+
 #include <windows.h>
+
+#include <sddl.h>
 
 namespace hostwend {
 namespace {
 
 HKEY ToHkey(RegKey key) { return reinterpret_cast<HKEY>(key); }
+
+// Allowed, denied and their callback kinds keep the SID right after the mask;
+// the object kinds put GUIDs first, and are read as granting to nobody we know.
+AccessEntry EntryOf(const ACE_HEADER* header)
+{
+    const auto* ace = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(header);
+    AccessEntry entry;
+    entry.allows = header->AceType != ACCESS_DENIED_ACE_TYPE && header->AceType != ACCESS_DENIED_CALLBACK_ACE_TYPE &&
+                   header->AceType != ACCESS_DENIED_OBJECT_ACE_TYPE &&
+                   header->AceType != ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE;
+    entry.mask = ace->Mask;
+    entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+    if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_DENIED_ACE_TYPE ||
+        header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE || header->AceType == ACCESS_DENIED_CALLBACK_ACE_TYPE)
+        entry.sid = SidText(const_cast<DWORD*>(&ace->SidStart));
+    return entry;
+}
 
 } // namespace
 
@@ -60,6 +83,90 @@ RegStatus Win32Registry::RegQueryValueExW(RegKey key, std::wstring_view valueNam
         return status;
     }
     return ERROR_MORE_DATA;
+}
+
+RegStatus Win32Registry::RegCreateKeyExW(RegKey root, std::wstring_view subKey, std::uint32_t access,
+                                         std::wstring_view securitySddl, RegKey& opened)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const std::wstring sddl(securitySddl);
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        return static_cast<RegStatus>(LastErrorOr(ERROR_INVALID_PARAMETER));
+    const UniqueLocal ownedDescriptor(descriptor);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const std::wstring path(subKey);
+    HKEY key = nullptr;
+    const LSTATUS status = ::RegCreateKeyExW(ToHkey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                             &attributes, &key, nullptr);
+    if (status == ERROR_SUCCESS)
+        opened = reinterpret_cast<RegKey>(key);
+    return status;
+}
+
+RegStatus Win32Registry::RegOpenKeyExW(RegKey root, std::wstring_view subKey, std::uint32_t access, RegKey& opened)
+{
+    const std::wstring path(subKey);
+    HKEY key = nullptr;
+    const LSTATUS status = ::RegOpenKeyExW(ToHkey(root), path.c_str(), 0, access, &key);
+    if (status == ERROR_SUCCESS)
+        opened = reinterpret_cast<RegKey>(key);
+    return status;
+}
+
+RegStatus Win32Registry::RegSetValueExW(RegKey key, std::wstring_view valueName, std::uint32_t type,
+                                        const std::vector<std::uint8_t>& data)
+{
+    // Windows adds a NUL to text that lacks one when the next character in the
+    // caller's memory is a NUL. Data put back must stay exactly as it was, so
+    // what follows it here never is.
+    std::vector<std::uint8_t> padded(data);
+    padded.insert(padded.end(), {0xFF, 0xFF, 0xFF, 0xFF});
+    const std::wstring name(valueName);
+    return ::RegSetValueExW(ToHkey(key), name.c_str(), 0, type, padded.data(), static_cast<DWORD>(data.size()));
+}
+
+RegStatus Win32Registry::RegDeleteValueW(RegKey key, std::wstring_view valueName)
+{
+    const std::wstring name(valueName);
+    return ::RegDeleteValueW(ToHkey(key), name.c_str());
+}
+
+RegStatus Win32Registry::RegFlushKey(RegKey key) { return ::RegFlushKey(ToHkey(key)); }
+
+RegStatus Win32Registry::RegGetKeySecurity(RegKey key, KeySecurity& security)
+{
+    const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD size = 0;
+    LSTATUS status = ::RegGetKeySecurity(ToHkey(key), wanted, nullptr, &size);
+    if (status != ERROR_INSUFFICIENT_BUFFER)
+        return status == ERROR_SUCCESS ? ERROR_INVALID_SECURITY_DESCR : status;
+    // SECURITY_DESCRIPTOR's fields want pointer alignment.
+    std::vector<void*> buffer(size / sizeof(void*) + 1);
+    status = ::RegGetKeySecurity(ToHkey(key), wanted, buffer.data(), &size);
+    if (status != ERROR_SUCCESS)
+        return status;
+    PSECURITY_DESCRIPTOR descriptor = buffer.data();
+    PSID owner = nullptr;
+    BOOL ownerDefaulted = FALSE;
+    BOOL daclPresent = FALSE;
+    BOOL daclDefaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &ownerDefaulted) ||
+        !GetSecurityDescriptorDacl(descriptor, &daclPresent, &dacl, &daclDefaulted))
+        return static_cast<RegStatus>(LastErrorOr(ERROR_INVALID_SECURITY_DESCR));
+    security = KeySecurity{};
+    security.ownerSid = SidText(owner);
+    // A present but NULL DACL grants everyone everything, as none does.
+    security.hasDacl = daclPresent && dacl;
+    if (!security.hasDacl)
+        return ERROR_SUCCESS;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace))
+            return static_cast<RegStatus>(LastErrorOr(ERROR_INVALID_ACL));
+        security.dacl.push_back(EntryOf(static_cast<const ACE_HEADER*>(ace)));
+    }
+    return ERROR_SUCCESS;
 }
 
 std::string Win32Registry::ToAnsi(std::wstring_view text)

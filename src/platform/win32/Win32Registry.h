@@ -16,6 +16,14 @@ public:
     RegStatus RegCloseKey(RegKey key) override;
     RegStatus RegQueryValueExW(RegKey key, std::wstring_view valueName, std::uint32_t& type,
                                std::vector<std::uint8_t>& data) override;
+    RegStatus RegCreateKeyExW(RegKey root, std::wstring_view subKey, std::uint32_t access,
+                              std::wstring_view securitySddl, RegKey& opened) override;
+    RegStatus RegOpenKeyExW(RegKey root, std::wstring_view subKey, std::uint32_t access, RegKey& opened) override;
+    RegStatus RegSetValueExW(RegKey key, std::wstring_view valueName, std::uint32_t type,
+                             const std::vector<std::uint8_t>& data) override;
+    RegStatus RegDeleteValueW(RegKey key, std::wstring_view valueName) override;
+    RegStatus RegFlushKey(RegKey key) override;
+    RegStatus RegGetKeySecurity(RegKey key, KeySecurity& security) override;
     std::string ToAnsi(std::wstring_view text) override;
     std::wstring FromAnsi(std::string_view text) override;
 };

@@ -29,6 +29,29 @@ public:
     {
         return real_.RegQueryValueExW(key, valueName, type, data);
     }
+    RegStatus RegCreateKeyExW(RegKey root, std::wstring_view subKey, std::uint32_t access,
+                              std::wstring_view securitySddl, RegKey& opened) override
+    {
+        return real_.RegCreateKeyExW(root, subKey, access, securitySddl, opened);
+    }
+    RegStatus RegOpenKeyExW(RegKey root, std::wstring_view subKey, std::uint32_t access, RegKey& opened) override
+    {
+        return real_.RegOpenKeyExW(root, subKey, access, opened);
+    }
+    RegStatus RegSetValueExW(RegKey key, std::wstring_view valueName, std::uint32_t type,
+                             const std::vector<std::uint8_t>& data) override
+    {
+        return real_.RegSetValueExW(key, valueName, type, data);
+    }
+    RegStatus RegDeleteValueW(RegKey key, std::wstring_view valueName) override
+    {
+        return real_.RegDeleteValueW(key, valueName);
+    }
+    RegStatus RegFlushKey(RegKey key) override { return real_.RegFlushKey(key); }
+    RegStatus RegGetKeySecurity(RegKey key, KeySecurity& security) override
+    {
+        return real_.RegGetKeySecurity(key, security);
+    }
     std::string ToAnsi(std::wstring_view text) override { return real_.ToAnsi(text); }
     std::wstring FromAnsi(std::string_view text) override { return real_.FromAnsi(text); }
 

@@ -2,6 +2,8 @@
 #include "registry/ApplyAddress.h"
 #include "registry/ReadStepValues.h"
 #include "registry/UpdateRegValue.h"
+#include "rollback/LastApplyStore.h"
+#include "rollback/UndoPlan.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -294,6 +296,115 @@ TEST_F(RegistryWine, UpdateRegValueRewritesOnlyAnExisting32BitValueOfItsOwnType)
         EXPECT_EQ(registry.openKeys, 0);
         ExpectRegistry(expected);
     }
+}
+
+// Hostwend's own record, in both views, so that a test never sees an earlier one.
+void WipeRecord()
+{
+    for (REGSAM view : {k32, k64}) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | view, &key) == ERROR_SUCCESS) {
+            RegDeleteTreeA(key, "Wendlebrook");
+            RegCloseKey(key);
+        }
+    }
+}
+
+std::optional<Value> RecordValue(REGSAM view, const wchar_t* name)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wendlebrook\\Hostwend\\LastApply", 0, KEY_READ | view, &key) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    Value value;
+    value.data.resize(1024);
+    DWORD size = 1024;
+    const LSTATUS status = RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return std::nullopt;
+    value.data.resize(size);
+    return value;
+}
+
+Value Utf16(std::wstring_view text, DWORD type = REG_SZ)
+{
+    Value value{type, {}};
+    for (wchar_t c : text)
+        value.data.insert(value.data.end(), {BYTE(c), BYTE(c >> 8)});
+    return value;
+}
+
+std::array<RecordedStep, 8> AsRecorded(const StepValues& before, const StepValues& written)
+{
+    std::array<RecordedStep, 8> steps;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        if (before[i].now)
+            steps[i].before = RegData{before[i].now->type, before[i].now->bytes};
+        if (written[i].now)
+            steps[i].written = RegData{written[i].now->type, written[i].now->bytes};
+    }
+    return steps;
+}
+
+TEST_F(RegistryWine, TheRecordLivesInThe64BitViewAndAnUndoPutsBackExactBytesAndCreatesNothing)
+{
+    WipeRecord();
+    // Mixed case, a DWORD of 0, text without its NUL (written with the W call,
+    // which would add a NUL only if one followed in memory), no Server at all.
+    Values before = With(With(kOld, 0, Sz("TarnSrv.Corp.Local:7777:0")), 7, {});
+    const Value noNul = Utf16(L"TarnSrv");
+    Install(before, "");
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kBroadcast.c_str(), 0, KEY_SET_VALUE | k32, &key), ERROR_SUCCESS);
+        std::vector<BYTE> padded = noNul.data;
+        padded.insert(padded.end(), {BYTE(0x58), BYTE(0)});  // an X after it: no NUL to add
+        RegSetValueExW(key, L"BcastTCPAddress", 0, REG_SZ, padded.data(), static_cast<DWORD>(noNul.data.size()));
+        RegCloseKey(key);
+    }
+    const Snapshot asBefore = Take();
+    driver::ForwardingRegistry registry;
+    const StepValues valuesBefore = ReadStepValues(registry);
+    Install(With(kApplied, 7, {}), "");
+    const Snapshot asApplied = Take();
+    LastApply record{L"2026-12-07T23:30:00Z", ApplyProgram::Console, L"BRANCH\\operator", OptionButton::OptVsat,
+                     L"10.0.0.5", L"7777", AsRecorded(valuesBefore, ReadStepValues(registry)), std::nullopt};
+    ASSERT_EQ(record.steps[2].before->bytes, noNul.data);
+
+    ASSERT_EQ(WriteLastApply(registry, record), ERROR_SUCCESS);
+
+    EXPECT_EQ(RecordValue(k64, L"Remote-Addr before"), Utf16(std::wstring(L"TarnSrv.Corp.Local:7777:0") + L'\0'));
+    EXPECT_EQ(RecordValue(k64, L"BcastTCPAddress before"), noNul);
+    EXPECT_EQ(RecordValue(k64, L"DisableTCPBcast before"), Dword(0));
+    EXPECT_FALSE(RecordValue(k64, L"Server before"));
+    EXPECT_FALSE(RecordValue(k32, L"Format"));  // whichever build wrote it
+    // Wine's one descriptor for every key lets only the Administrators write.
+    const LastApplyRead read = ReadLastApply(registry);
+    ASSERT_EQ(read.state, RecordState::Read) << std::string(read.reason.begin(), read.reason.end());
+    EXPECT_TRUE(*read.record == record);
+
+    // An undo of everything, then one whose value went missing after the plan.
+    PutBackRun run = PutBack(registry, PlanUndo(*read.record, ReadStepValues(registry)));
+    EXPECT_TRUE(PutBackSucceeded(run));
+    ExpectRegistry(asBefore);
+
+    Install(With(kApplied, 7, {}), "");
+    const UndoPlan plan = PlanUndo(*read.record, ReadStepValues(registry));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClientTcpIp.c_str(), 0, KEY_SET_VALUE | k32, &key), ERROR_SUCCESS);
+    RegDeleteValueA(key, "UDP-Remote-Addr");
+    RegCloseKey(key);
+    Snapshot expected = asApplied;
+    expected.values.erase(At(kClientTcpIp, "UDP-Remote-Addr"));
+    expected.values[At(kClientTcpIp, "Remote-Addr")] = asBefore.values.at(At(kClientTcpIp, "Remote-Addr"));
+
+    run = PutBack(registry, plan);
+
+    EXPECT_EQ(run[1].outcome, PutBackOutcome::Failed);
+    EXPECT_EQ(run[1].status, ERROR_FILE_NOT_FOUND);
+    ExpectRegistry(expected);
+    WipeRecord();
 }
 
 } // namespace

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/Desk.h"
+#include "registry/ApplySteps.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hostwend {
+
+// Below HKEY_LOCAL_MACHINE, in the 64-bit view: one record per computer,
+// whichever build wrote it.
+inline constexpr std::wstring_view kLastApplyKey = L"SOFTWARE\\Wendlebrook\\Hostwend\\LastApply";
+
+// A value's type and bytes exactly as a RegQueryValueExW read returns them.
+struct RegData {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> bytes;
+    bool operator==(const RegData&) const = default;
+};
+
+enum class ApplyProgram { Window, Console };
+
+struct RecordedStep {
+    std::optional<RegData> before;   // empty: the value did not exist
+    std::optional<RegData> written;  // empty: the apply does not write it (not for this type, or refused)
+    bool operator==(const RecordedStep&) const = default;
+};
+
+struct UndoMark {
+    std::wstring when;  // UTC, ISO 8601
+    std::wstring by;    // the account
+    bool operator==(const UndoMark&) const = default;
+};
+
+// What an apply is about to change, stored before its first write.
+struct LastApply {
+    std::wstring time;  // UTC, ISO 8601: 2026-12-07T23:30:00Z
+    ApplyProgram program = ApplyProgram::Console;
+    std::wstring account;
+    OptionButton connection = OptionButton::OptLan;
+    std::wstring address;
+    std::wstring port;
+    std::array<RecordedStep, kApplyStepCount> steps{};  // in step order
+    std::optional<UndoMark> undone;
+    bool operator==(const LastApply&) const = default;
+};
+
+} // namespace hostwend

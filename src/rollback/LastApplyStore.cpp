@@ -1,0 +1,274 @@
+#include "rollback/LastApplyStore.h"
+
+#include "platform/OpenedKey.h"
+#include "profile/ConnectionType.h"
+#include "registry/ReadRegValue.h"
+#include "rollback/RecordTrust.h"
+
+namespace hostwend {
+namespace {
+
+// Owner Administrators; SYSTEM and the Administrators alone, nothing
+// inherited from above.
+constexpr std::wstring_view kRecordSecurity = L"O:BAD:P(A;CI;KA;;;SY)(A;CI;KA;;;BA)";
+constexpr std::uint32_t kReadControl = 0x20000;
+constexpr std::uint32_t kRecordReadAccess = kKeyRead | kKeyWow64_64Key;
+constexpr std::uint32_t kRecordWriteAccess = kKeyQueryValue | kKeySetValue | kReadControl | kKeyWow64_64Key;
+constexpr RegStatus kErrorInvalidSecurityDescriptor = 1338;
+constexpr RegStatus kErrorInvalidData = 13;
+
+// Removed before a record is written and written last, after everything
+// else is on disk: a record without it was cut short.
+constexpr std::wstring_view kFormatName = L"Format";
+constexpr std::uint32_t kFormat = 1;
+constexpr std::wstring_view kTimeName = L"Time";
+constexpr std::wstring_view kProgramName = L"Program";
+constexpr std::wstring_view kAccountName = L"Account";
+constexpr std::wstring_view kTypeName = L"Type";
+constexpr std::wstring_view kAddressName = L"Address";
+constexpr std::wstring_view kPortName = L"Port";
+constexpr std::wstring_view kUndoneAtName = L"Undone at";  // written last of the two: the mark
+constexpr std::wstring_view kUndoneByName = L"Undone by";
+
+constexpr std::wstring_view kWindowProgram = L"window";
+constexpr std::wstring_view kConsoleProgram = L"console";
+
+// Each value's data keeps its own type, so that regedit shows it as the
+// client had it: "Remote-Addr before", "Remote-Addr written".
+std::wstring BeforeName(std::size_t step) { return std::wstring(ApplySteps()[step].valueName) + L" before"; }
+std::wstring WrittenName(std::size_t step) { return std::wstring(ApplySteps()[step].valueName) + L" written"; }
+
+std::vector<std::uint8_t> TextData(std::wstring_view text)
+{
+    std::vector<std::uint8_t> data;
+    for (wchar_t c : text) {
+        data.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        data.push_back(static_cast<std::uint8_t>((c >> 8) & 0xFF));
+    }
+    data.insert(data.end(), {0, 0});
+    return data;
+}
+
+std::vector<std::uint8_t> DwordData(std::uint32_t number)
+{
+    return {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+            static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
+}
+
+std::wstring_view ProgramText(ApplyProgram program)
+{
+    return program == ApplyProgram::Window ? kWindowProgram : kConsoleProgram;
+}
+
+std::wstring_view ConnectionName(OptionButton option)
+{
+    for (const ConnectionType& type : kConnectionTypes)
+        if (type.option == option)
+            return type.name;
+    return {};
+}
+
+// The writes of one record, each stopping the rest on failure.
+class RecordWriter {
+public:
+    RecordWriter(Registry& registry, RegKey key) : registry_(registry), key_(key) {}
+
+    void Set(std::wstring_view name, std::uint32_t type, const std::vector<std::uint8_t>& data)
+    {
+        if (status_ == kErrorSuccess)
+            status_ = registry_.RegSetValueExW(key_, name, type, data);
+    }
+    void Set(std::wstring_view name, const std::optional<RegData>& data)
+    {
+        if (data)
+            Set(name, data->type, data->bytes);
+        else
+            Delete(name);
+    }
+    void Delete(std::wstring_view name)
+    {
+        if (status_ != kErrorSuccess)
+            return;
+        const RegStatus status = registry_.RegDeleteValueW(key_, name);
+        status_ = status == kErrorFileNotFound ? kErrorSuccess : status;
+    }
+    void Flush()
+    {
+        if (status_ == kErrorSuccess)
+            status_ = registry_.RegFlushKey(key_);
+    }
+    RegStatus Status() const { return status_; }
+
+private:
+    Registry& registry_;
+    RegKey key_;
+    RegStatus status_ = kErrorSuccess;
+};
+
+LastApplyRead Unreadable(std::wstring reason, RegStatus status = kErrorSuccess)
+{
+    return {RecordState::Unreadable, std::nullopt, std::move(reason), status};
+}
+
+// One value of the record: nullopt when it is missing, with failure set when
+// it could not be read for any other reason.
+std::optional<RegData> ReadRecordValue(Registry& registry, RegKey key, std::wstring_view name,
+                                       std::optional<LastApplyRead>& failure)
+{
+    RegData data;
+    const RegStatus status = registry.RegQueryValueExW(key, name, data.type, data.bytes);
+    if (status == kErrorFileNotFound)
+        return std::nullopt;
+    if (status != kErrorSuccess) {
+        failure = Unreadable(L"its value \"" + std::wstring(name) + L"\" cannot be read", status);
+        return std::nullopt;
+    }
+    return data;
+}
+
+std::optional<std::wstring> ReadRecordText(Registry& registry, RegKey key, std::wstring_view name,
+                                           std::optional<LastApplyRead>& failure)
+{
+    const std::optional<RegData> data = ReadRecordValue(registry, key, name, failure);
+    if (failure)
+        return std::nullopt;
+    if (!data || data->type != kRegSz) {
+        failure = Unreadable(L"its value \"" + std::wstring(name) + (data ? L"\" is not text" : L"\" is missing"),
+                             data ? kErrorInvalidData : kErrorFileNotFound);
+        return std::nullopt;
+    }
+    return RegDataText(kRegSz, data->bytes);
+}
+
+} // namespace
+
+// The record is written before the apply's first value and flushed, so that a
+// process killed or a power cut between two of the apply's writes leaves a
+// record of everything it may have written. A key that others could change
+// holds no record worth writing: the apply is refused rather than made
+// impossible to undo.
+RegStatus WriteLastApply(Registry& registry, const LastApply& record)
+{
+    RegKey handle{};
+    if (const RegStatus status =
+            registry.RegCreateKeyExW(kHkeyLocalMachine, kLastApplyKey, kRecordWriteAccess, kRecordSecurity, handle);
+        status != kErrorSuccess)
+        return status;
+    const OpenedKey key(registry, handle);
+    KeySecurity security;
+    if (const RegStatus status = registry.RegGetKeySecurity(key.Get(), security); status != kErrorSuccess)
+        return status;
+    if (!RecordTrustProblem(security).empty())
+        return kErrorInvalidSecurityDescriptor;
+
+    RecordWriter writer(registry, key.Get());
+    writer.Delete(kFormatName);
+    writer.Flush();
+    writer.Set(kTimeName, kRegSz, TextData(record.time));
+    writer.Set(kProgramName, kRegSz, TextData(ProgramText(record.program)));
+    writer.Set(kAccountName, kRegSz, TextData(record.account));
+    writer.Set(kTypeName, kRegSz, TextData(ConnectionName(record.connection)));
+    writer.Set(kAddressName, kRegSz, TextData(record.address));
+    writer.Set(kPortName, kRegSz, TextData(record.port));
+    for (std::size_t i = 0; i < kApplyStepCount; ++i) {
+        writer.Set(BeforeName(i), record.steps[i].before);
+        writer.Set(WrittenName(i), record.steps[i].written);
+    }
+    writer.Delete(kUndoneAtName);
+    writer.Delete(kUndoneByName);
+    writer.Flush();
+    writer.Set(kFormatName, kRegDword, DwordData(kFormat));
+    writer.Flush();
+    return writer.Status();
+}
+
+LastApplyRead ReadLastApply(Registry& registry)
+{
+    RegKey handle{};
+    if (const RegStatus status = registry.RegOpenKeyExW(kHkeyLocalMachine, kLastApplyKey, kRecordReadAccess, handle);
+        status != kErrorSuccess) {
+        if (status == kErrorFileNotFound)
+            return {};
+        return Unreadable(L"its key cannot be opened", status);
+    }
+    const OpenedKey key(registry, handle);
+    KeySecurity security;
+    if (const RegStatus status = registry.RegGetKeySecurity(key.Get(), security); status != kErrorSuccess)
+        return Unreadable(L"who may change it cannot be read", status);
+    if (std::wstring problem = RecordTrustProblem(security); !problem.empty())
+        return {RecordState::Untrusted, std::nullopt, std::move(problem), kErrorSuccess};
+
+    std::optional<LastApplyRead> failure;
+    const std::optional<RegData> format = ReadRecordValue(registry, key.Get(), kFormatName, failure);
+    if (failure)
+        return *failure;
+    if (!format) {
+        // A key made by an apply stopped before its first value holds no record
+        // at all; one with values but no format was cut short.
+        const std::optional<RegData> time = ReadRecordValue(registry, key.Get(), kTimeName, failure);
+        if (failure)
+            return *failure;
+        if (!time)
+            return {};
+        return Unreadable(L"it is not whole: the apply that wrote it stopped before it was done", kErrorFileNotFound);
+    }
+    if (format->type != kRegDword || format->bytes != DwordData(kFormat))
+        return Unreadable(L"its format is not one this program knows", kErrorInvalidData);
+
+    LastApply record;
+    auto text = [&](std::wstring_view name, std::wstring& into) {
+        if (!failure)
+            if (std::optional<std::wstring> read = ReadRecordText(registry, key.Get(), name, failure))
+                into = std::move(*read);
+    };
+    std::wstring program;
+    std::wstring type;
+    text(kTimeName, record.time);
+    text(kProgramName, program);
+    text(kAccountName, record.account);
+    text(kTypeName, type);
+    text(kAddressName, record.address);
+    text(kPortName, record.port);
+    for (std::size_t i = 0; i < kApplyStepCount && !failure; ++i) {
+        record.steps[i].before = ReadRecordValue(registry, key.Get(), BeforeName(i), failure);
+        if (!failure)
+            record.steps[i].written = ReadRecordValue(registry, key.Get(), WrittenName(i), failure);
+    }
+    if (!failure && ReadRecordValue(registry, key.Get(), kUndoneAtName, failure) && !failure) {
+        record.undone.emplace();
+        text(kUndoneAtName, record.undone->when);
+        if (ReadRecordValue(registry, key.Get(), kUndoneByName, failure))
+            text(kUndoneByName, record.undone->by);
+    }
+    if (failure)
+        return *failure;
+
+    if (program != kWindowProgram && program != kConsoleProgram)
+        return Unreadable(L"its program \"" + program + L"\" is not one this program knows", kErrorInvalidData);
+    record.program = program == kWindowProgram ? ApplyProgram::Window : ApplyProgram::Console;
+    bool typeKnown = false;
+    for (const ConnectionType& known : kConnectionTypes)
+        if (known.name == type) {
+            record.connection = known.option;
+            typeKnown = true;
+        }
+    if (!typeKnown)
+        return Unreadable(L"its type \"" + type + L"\" is not one this program knows", kErrorInvalidData);
+    return {RecordState::Read, std::move(record), {}, kErrorSuccess};
+}
+
+RegStatus MarkUndone(Registry& registry, std::wstring_view when, std::wstring_view by)
+{
+    RegKey handle{};
+    if (const RegStatus status = registry.RegOpenKeyExW(kHkeyLocalMachine, kLastApplyKey, kRecordWriteAccess, handle);
+        status != kErrorSuccess)
+        return status;
+    const OpenedKey key(registry, handle);
+    RecordWriter writer(registry, key.Get());
+    writer.Set(kUndoneByName, kRegSz, TextData(by));
+    writer.Set(kUndoneAtName, kRegSz, TextData(when));
+    writer.Flush();
+    return writer.Status();
+}
+
+} // namespace hostwend

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/Registry.h"
+#include "rollback/LastApply.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace hostwend {
+
+// Stores the record, replacing the one before. 0 when it is whole on disk,
+// else the Windows error (1338, ERROR_INVALID_SECURITY_DESCR, when the key
+// is one that others could change): the apply must then not begin.
+[[nodiscard]] RegStatus WriteLastApply(Registry& registry, const LastApply& record);
+
+enum class RecordState {
+    None,        // no apply was ever recorded here
+    Read,
+    Untrusted,   // someone but SYSTEM and the Administrators could have written it
+    Unreadable,  // not whole, or not in a form this program knows
+};
+
+struct LastApplyRead {
+    RecordState state = RecordState::None;
+    std::optional<LastApply> record;  // when Read
+    std::wstring reason;              // when Untrusted or Unreadable
+    RegStatus status = kErrorSuccess; // the Windows error behind an Unreadable, if any
+};
+
+[[nodiscard]] LastApplyRead ReadLastApply(Registry& registry);
+
+// Notes on the record that its apply was undone.
+[[nodiscard]] RegStatus MarkUndone(Registry& registry, std::wstring_view when, std::wstring_view by);
+
+} // namespace hostwend

@@ -1,0 +1,92 @@
+#include "rollback/UndoPlan.h"
+
+#include "platform/OpenedKey.h"
+
+#include <algorithm>
+
+namespace hostwend {
+namespace {
+
+// Type and bytes, exactly: text in another case or a number's other width is another value.
+bool Holds(const RegValueRead& now, const std::optional<RegData>& data)
+{
+    if (!data)
+        return now.read == ValueRead::Missing;
+    return now.read == ValueRead::Read && now.now && now.now->type == data->type && now.now->bytes == data->bytes;
+}
+
+UndoAction ActionFor(const RecordedStep& recorded, const RegValueRead& now)
+{
+    // Before first: an apply that wrote a value its own data changes nothing back.
+    if (Holds(now, recorded.before))
+        return UndoAction::Unchanged;
+    // A value that did not exist is never created, so it has no before to restore.
+    if (recorded.before && recorded.written && Holds(now, recorded.written))
+        return UndoAction::Restore;
+    return UndoAction::ChangedSince;
+}
+
+// Open, check that the value still holds what the apply wrote, write its
+// before in its own type, close. The value must exist: a put-back never creates one.
+PutBackStep PutBackOne(Registry& registry, const ApplyStep& step, const UndoStep& planned)
+{
+    RegKey handle{};
+    if (const RegStatus status = registry.RegOpenKeyExW(kHkeyLocalMachine, step.keyPath,
+                                                        kKeyQueryValue | kKeySetValue | kKeyWow64_32Key, handle);
+        status != kErrorSuccess)
+        return {PutBackOutcome::Failed, PutBackFault::KeyNotOpened, status};
+    const OpenedKey key(registry, handle);
+    RegValueRead now{ValueRead::Read, kErrorSuccess, RegValueNow{}};
+    if (const RegStatus status = registry.RegQueryValueExW(key.Get(), step.valueName, now.now->type, now.now->bytes);
+        status != kErrorSuccess)
+        return {PutBackOutcome::Failed, PutBackFault::ValueNotRead, status};
+    if (!Holds(now, planned.recorded.written))
+        return {PutBackOutcome::Failed, PutBackFault::ChangedMeanwhile, kErrorSuccess};
+    const RegData& before = *planned.recorded.before;
+    if (const RegStatus status = registry.RegSetValueExW(key.Get(), step.valueName, before.type, before.bytes);
+        status != kErrorSuccess)
+        return {PutBackOutcome::Failed, PutBackFault::NotWritten, status};
+    return {PutBackOutcome::Written, PutBackFault::None, kErrorSuccess};
+}
+
+} // namespace
+
+UndoPlan PlanUndo(const LastApply& record, const StepValues& now)
+{
+    UndoPlan plan;
+    for (std::size_t i = 0; i < kApplyStepCount; ++i)
+        plan[i] = {ActionFor(record.steps[i], now[i]), record.steps[i], now[i]};
+    return plan;
+}
+
+bool AnyChangedSince(const UndoPlan& plan)
+{
+    return std::any_of(plan.begin(), plan.end(),
+                       [](const UndoStep& step) { return step.action == UndoAction::ChangedSince; });
+}
+
+PutBackRun PutBack(Registry& registry, const UndoPlan& plan)
+{
+    PutBackRun run{};
+    if (AnyChangedSince(plan))
+        return run;
+    for (std::size_t i = 0; i < kApplyStepCount; ++i) {
+        if (plan[i].action == UndoAction::Unchanged) {
+            run[i].outcome = PutBackOutcome::Unchanged;
+            continue;
+        }
+        run[i] = PutBackOne(registry, ApplySteps()[i], plan[i]);
+        if (run[i].outcome == PutBackOutcome::Failed)
+            break;
+    }
+    return run;
+}
+
+bool PutBackSucceeded(const PutBackRun& run)
+{
+    return std::none_of(run.begin(), run.end(), [](const PutBackStep& step) {
+        return step.outcome == PutBackOutcome::Failed || step.outcome == PutBackOutcome::NotReached;
+    });
+}
+
+} // namespace hostwend
