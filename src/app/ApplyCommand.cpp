@@ -1,6 +1,7 @@
 #include "app/ApplyCommand.h"
 
 #include "apply/RunApply.h"
+#include "platform/DecimalText.h"
 #include "profile/ConnectionType.h"
 #include "registry/RegeditPath.h"
 
@@ -15,6 +16,9 @@ constexpr std::wstring_view kLockTimedOut =
 constexpr std::wstring_view kLockUnusable =
     L"Hostwend cannot make sure that no other Hostwend changes these settings at the same time, "
     L"so it has changed nothing. Tell your administrator: the apply lock cannot be used because ";
+constexpr std::wstring_view kRecordUnwritable =
+    L"Hostwend cannot keep the record of the values it would change, which is needed to put them back, so it "
+    L"has changed nothing. Tell your administrator: the record cannot be stored (Windows error ";
 constexpr std::wstring_view kInternalError = L"internal error; some values may already be written";
 
 const ConnectionType* ChosenType(Desk& desk)
@@ -56,6 +60,9 @@ std::wstring Told(const ApplyOutcome& outcome, const ConnectionType& type, bool 
         return std::wstring(kLockUnusable) + outcome.lockReason + L".";
     case Refusal::ProfileData:
         return ProfileDataRefusal(outcome, type, windows64);
+    case Refusal::RecordUnwritable:
+        return std::wstring(kRecordUnwritable) + DecimalText(static_cast<std::uint32_t>(outcome.recordStatus)) +
+               L").";
     case Refusal::ProfileValue:
     case Refusal::NotElevated:  // the console's alone: the window's manifest asks for the rights
     case Refusal::ProfileMissing:

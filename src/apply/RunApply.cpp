@@ -1,6 +1,7 @@
 #include "apply/RunApply.h"
 
 #include "record/ExitCodes.h"
+#include "rollback/LastApplyStore.h"
 
 #include <memory>
 #include <utility>
@@ -26,6 +27,8 @@ int ExitCodeOf(Refusal refusal)
         return kExitApplyBusy;
     case Refusal::LockUnusable:
         return kExitLockUnusable;
+    case Refusal::RecordUnwritable:
+        return kExitRecordUnusable;
     }
     return kExitDone;
 }
@@ -83,6 +86,30 @@ bool ReadProfile(const ApplyRoles& roles, ProfileState& state, const ApplyReques
     return true;
 }
 
+// Each value as it is and as the checked walk is about to write it, in the
+// bytes a read returns, with who applies what.
+LastApply RecordOf(const ApplyRoles& roles, const ApplyRequest& request, const std::wstring& address,
+                   const std::wstring& port, const StepValues& before, const ApplyRun& check)
+{
+    LastApply record;
+    record.time = roles.computer.UtcTimeNow();
+    record.program = request.program;
+    record.account = roles.eventLog.AccountName();
+    record.connection = request.type->option;
+    record.address = address;
+    record.port = port;
+    for (std::size_t i = 0; i < kApplyStepCount; ++i) {
+        const std::optional<RegValueNow>& now = before[i].now;
+        if (!now)
+            continue;
+        record.steps[i].before = RegData{now->type, now->bytes};
+        if (check.steps[i].state == StepState::WouldBeWritten)
+            if (auto bytes = NewDataBytes(roles.registry, now->type, check.steps[i].newValue))
+                record.steps[i].written = RegData{now->type, std::move(*bytes)};
+    }
+    return record;
+}
+
 // Under the lock (for an apply): the values before, every step checked, then
 // the writes. What the profile holds and this client cannot store fails on
 // every such client, and is refused whole rather than found half-way.
@@ -100,8 +127,19 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
         outcome.refusal = Refusal::ProfileData;
         return;
     }
-    if (request.mode == ApplyMode::Write)
-        run = ApplyAddress(roles.registry, address, port, ApplyMode::Write, vsatWanted, outcome.before);
+    if (request.mode != ApplyMode::Write)
+        return;
+    // What undo needs, stored before the first write; an apply that changes
+    // nothing leaves the record of the last real change as it is.
+    if (run.ChangesAnything()) {
+        outcome.recordStatus =
+            WriteLastApply(roles.registry, RecordOf(roles, request, outcome.address->value, port, outcome.before, run));
+        if (outcome.recordStatus != kErrorSuccess) {
+            outcome.refusal = Refusal::RecordUnwritable;
+            return;
+        }
+    }
+    run = ApplyAddress(roles.registry, address, port, ApplyMode::Write, vsatWanted, outcome.before);
 }
 
 void Run(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& request, ApplyOutcome& outcome)

@@ -39,6 +39,7 @@ enum class Refusal {
     Warnings,           // --strict, and a value drew a warning
     LockBusy,           // another apply held the lock for the whole wait
     LockUnusable,       // the lock cannot be used: lockReason says why
+    RecordUnwritable,   // the record that undo needs could not be stored: recordStatus says why
 };
 
 struct ApplyOutcome;
@@ -75,7 +76,8 @@ struct ApplyOutcome {
     // The walk once every step was checked: an apply's writes, or the check
     // (a check's, and an apply refused for its profile's data).
     std::optional<ApplyRun> run;
-    std::uint32_t recordError = 0;  // the event log's refusal of the record, 0 when written or none due
+    RegStatus recordStatus = kErrorSuccess;  // with RecordUnwritable: the Windows error of the undo record
+    std::uint32_t recordError = 0;  // the event log's refusal of the event, 0 when written or none due
 
     [[nodiscard]] bool Refused() const { return refusal != Refusal::None; }
     // Whether the apply wrote or would write any value.

@@ -7,6 +7,7 @@
 #include "record/ExitCodes.h"
 #include "registry/RegeditPath.h"
 #include "registry/UpdateRegValue.h"
+#include "rollback/LastApply.h"
 
 namespace hostwend::cli {
 namespace {
@@ -93,6 +94,12 @@ void Tell(const ApplyOutcome& outcome, std::wstring_view profileName, CommandRes
         return;
     case Refusal::LockUnusable:
         result.error = L"the apply lock cannot be used: " + outcome.lockReason + std::wstring(kNothingWritten);
+        return;
+    case Refusal::RecordUnwritable:
+        result.error = L"the record of this apply, which undo needs, cannot be stored in HKEY_LOCAL_MACHINE\\" +
+                       std::wstring(kLastApplyKey) + L" (Windows error " +
+                       DecimalText(static_cast<std::uint32_t>(outcome.recordStatus)) + L")" +
+                       std::wstring(kNothingWritten);
         return;
     case Refusal::ProfileData: {
         const StepOutcome& misfit = result.steps[*outcome.run->profileDataStep];

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace hostwend {
 
@@ -29,6 +30,8 @@ public:
     virtual std::unique_ptr<InterruptionHold> HoldInterruptions() = 0;
     // Whether Windows itself is 64-bit, whatever this program's own build.
     virtual bool Is64BitWindows() = 0;
+    // The time now in UTC, ISO 8601 to the second: "2026-12-07T23:30:00Z".
+    virtual std::wstring UtcTimeNow() = 0;
 };
 
 // Tries at once first, so that an apply that has to wait says so (waiting is

@@ -31,6 +31,9 @@ inline constexpr std::array<ConnectionType, 4> kConnectionTypes{{
      L"OthersAddress", L"Other IP address ( ", L" ) applied. "},
 }};
 
+// Which of the two programs runs an apply: both put it on record.
+enum class ApplyProgram { Window, Console };
+
 // The broadcast port, one value for every connection type.
 inline constexpr std::wstring_view kPortKey = L"BcastUDPPort";
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "profile/ConnectionType.h"
 #include "platform/EventLog.h"
 #include "registry/ApplyAddress.h"
 #include "registry/ReadStepValues.h"
@@ -17,7 +18,6 @@ inline constexpr std::uint32_t kEventApplied = 1000;  // every value written
 inline constexpr std::uint32_t kEventStopped = 1001;  // stopped part-way: some values may be written
 inline constexpr std::uint32_t kEventRefused = 1002;  // refused before any write
 
-enum class ApplyProgram { Window, Console };
 enum class ApplyEnd { Applied, Stopped, Refused };
 
 // What one apply did, as the program that ran it knows it once the apply lock

@@ -16,6 +16,9 @@ inline constexpr int kExitApplyBusy = 4;
 inline constexpr int kExitNotElevated = 5;
 inline constexpr int kExitLockUnusable = 6;
 inline constexpr int kExitServerUnreachable = 9;  // check --reach: the check passed, the server did not answer
+inline constexpr int kExitNothingToUndo = 10;      // no record of an apply, or it was undone already
+inline constexpr int kExitChangedSince = 11;       // undo: a value holds neither its data before nor the apply's
+inline constexpr int kExitRecordUnusable = 12;     // the record of the last apply cannot be trusted, read or stored
 inline constexpr int kExitFirstStepFailed = 21;  // 21 to 28: step 1 to 8
 inline constexpr int kExitUsage = 87;            // ERROR_INVALID_PARAMETER, as Windows tools use it
 

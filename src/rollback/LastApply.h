@@ -1,5 +1,6 @@
 #pragma once
 
+#include "profile/ConnectionType.h"
 #include "platform/Desk.h"
 #include "registry/ApplySteps.h"
 
@@ -22,8 +23,6 @@ struct RegData {
     std::vector<std::uint8_t> bytes;
     bool operator==(const RegData&) const = default;
 };
-
-enum class ApplyProgram { Window, Console };
 
 struct RecordedStep {
     std::optional<RegData> before;   // empty: the value did not exist

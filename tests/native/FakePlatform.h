@@ -78,6 +78,7 @@ public:
     // --- rights and the apply lock ---
     bool elevated = true;
     bool windows64 = true;
+    std::wstring utcNow = L"2026-12-07T23:30:00Z";
     bool lockHeldElsewhere = false;
     std::wstring lockUnusableReason;  // not empty: the lock cannot be used
     std::vector<std::uint32_t> lockWaits;  // the wait of each LockApply
@@ -158,6 +159,7 @@ public:
     ApplyLockResult LockApply(std::uint32_t waitMilliseconds) override;
     std::unique_ptr<InterruptionHold> HoldInterruptions() override;
     bool Is64BitWindows() override { return windows64; }
+    std::wstring UtcTimeNow() override { return utcNow; }
     std::wstring AccountName() override { return accountName; }
     std::wstring ComputerName() override { return computerName; }
     std::uint32_t Report(EventType type, std::uint32_t eventId, const std::vector<std::wstring>& strings) override;

@@ -209,4 +209,18 @@ bool Win32Computer::Is64BitWindows()
     return info.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_INTEL;
 }
 
+std::wstring Win32Computer::UtcTimeNow()
+{
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    auto digits = [](unsigned number, int count) {
+        std::wstring text(static_cast<std::size_t>(count), L'0');
+        for (int i = count - 1; i >= 0; --i, number /= 10)
+            text[static_cast<std::size_t>(i)] = static_cast<wchar_t>(L'0' + number % 10);
+        return text;
+    };
+    return digits(now.wYear, 4) + L"-" + digits(now.wMonth, 2) + L"-" + digits(now.wDay, 2) + L"T" +
+           digits(now.wHour, 2) + L":" + digits(now.wMinute, 2) + L":" + digits(now.wSecond, 2) + L"Z";
+}
+
 } // namespace hostwend

@@ -21,6 +21,7 @@ public:
     ApplyLockResult LockApply(std::uint32_t waitMilliseconds) override;
     std::unique_ptr<InterruptionHold> HoldInterruptions() override;
     bool Is64BitWindows() override;
+    std::wstring UtcTimeNow() override;
 
 private:
     LockWait wait_;

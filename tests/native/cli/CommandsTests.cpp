@@ -43,6 +43,7 @@ struct Machine : FakePlatform {
                              std::uint32_t size) override
     {
         writesWithoutLock += locksHeld == 0;
+        ++clientWrites;
         return FakePlatform::RegSetValueExA(key, name, type, data, size);
     }
     CommandResult Run(const std::vector<std::wstring>& words, const std::function<void()>& waiting = {})
@@ -52,14 +53,10 @@ struct Machine : FakePlatform {
         ProfileState state;
         return RunCommand({*this, *this, *this, *this}, network, state, arguments, kProfile, waiting);
     }
-    std::size_t Writes() const
-    {
-        std::size_t writes = 0;
-        for (const auto& call : registryCalls)
-            writes += call.rfind("set ", 0) == 0;
-        return writes;
-    }
+    // The client's values, written as an apply writes them; the undo record aside.
+    std::size_t Writes() const { return clientWrites; }
     int writesWithoutLock = 0;
+    std::size_t clientWrites = 0;
     FakeNetwork network;
 };
 
