@@ -4,6 +4,7 @@
 #include "profile/ConnectionType.h"
 #include "profile/ProfileState.h"
 #include "registry/ReadStepValues.h"
+#include "rollback/LastApplyStore.h"
 
 #include <optional>
 #include <string>
@@ -40,6 +41,7 @@ struct ClientView {
     bool profileFound = false;
     StepValues values;
     ClientPointing pointing;
+    LastApplyRead lastApply;  // what undo would take back
 };
 
 // Reads only, with read access: no administrator rights needed.

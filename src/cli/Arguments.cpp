@@ -47,6 +47,10 @@ std::wstring_view CommandText(CommandName command)
         return L"check";
     case CommandName::Apply:
         return L"apply";
+    case CommandName::Undo:
+        return L"undo";
+    case CommandName::CheckUndo:
+        return L"check undo";
     }
     return L"";
 }
@@ -121,7 +125,7 @@ Arguments ParseArguments(const std::vector<std::wstring>& arguments)
         return parsed;
 
     if (words.empty()) {
-        refuse(L"a command is missing: show, check or apply");
+        refuse(L"a command is missing: show, check, apply or undo");
         return parsed;
     }
     const std::wstring command = Lower(words[0]);
@@ -129,6 +133,14 @@ Arguments ParseArguments(const std::vector<std::wstring>& arguments)
         parsed.command = CommandName::Show;
         if (words.size() > 1)
             refuse(L"show takes no connection type: " + std::wstring(words[1]));
+    } else if (command == L"undo") {
+        parsed.command = CommandName::Undo;
+        if (words.size() > 1)
+            refuse(L"undo takes no connection type: " + std::wstring(words[1]));
+    } else if (command == L"check" && words.size() > 1 && Lower(words[1]) == L"undo") {
+        parsed.command = CommandName::CheckUndo;
+        if (words.size() > 2)
+            refuse(L"too many arguments: " + std::wstring(words[2]));
     } else if (command == L"check" || command == L"apply") {
         parsed.command = command == L"check" ? CommandName::Check : CommandName::Apply;
         if (words.size() < 2)
@@ -140,8 +152,9 @@ Arguments ParseArguments(const std::vector<std::wstring>& arguments)
     } else {
         refuse(L"unknown command: " + std::wstring(words[0]));
     }
-    if (parsed.strict && parsed.command == CommandName::Show)
-        refuse(L"--strict goes with check and apply only");
+    const bool withType = parsed.command == CommandName::Check || parsed.command == CommandName::Apply;
+    if (parsed.strict && !withType)
+        refuse(L"--strict goes with check and apply of a connection type only");
     // Only check may send anything to the network, and only when asked to.
     else if ((parsed.reach || parsed.timeoutSeconds) && parsed.command != CommandName::Check)
         refuse(L"--reach and --timeout go with check only");
@@ -167,6 +180,9 @@ std::wstring_view UsageText()
            L"                closes at once, sending nothing; waits at most SECONDS\r\n"
            L"                (1 to 60, default 5)\r\n"
            L"  apply TYPE    writes the address and port of TYPE, as the window's Apply\r\n"
+           L"  undo          puts back every value the last recorded apply changed, as\r\n"
+           L"                it was, if none has changed since\r\n"
+           L"  check undo    what undo would do; writes nothing\r\n"
            L"TYPE is lan, vpn, vsat or others; commands, types and options in any\r\n"
            L"letter case.\r\n"
            L"\r\n"
@@ -177,7 +193,7 @@ std::wstring_view UsageText()
            L"                  3, nothing written)\r\n"
            L"  --help, /?      this text\r\n"
            L"\r\n"
-           L"check and apply need administrator rights: run them from an elevated\r\n"
+           L"check, apply and undo need administrator rights: run them from an elevated\r\n"
            L"prompt, or as SYSTEM from a deployment tool.\r\n"
            L"\r\n"
            L"Exit codes:\r\n"
@@ -193,7 +209,12 @@ std::wstring_view UsageText()
            L"  6       the apply lock cannot be used (see the message); nothing written\r\n"
            L"  9       check --reach: apply would succeed, but the server cannot be reached\r\n"
            L"          (name not resolved, refused, timed out, network unreachable)\r\n"
-           L"  21-28   step 1 to 8 failed (apply stopped there; check: would fail there)\r\n"
+           L"  10      undo: nothing to undo (no apply on record, or undone already)\r\n"
+           L"  11      undo: a value changed since the apply; nothing written\r\n"
+           L"  12      the record of the last apply cannot be used, read or stored;\r\n"
+           L"          nothing written\r\n"
+           L"  21-28   step 1 to 8 failed (apply or undo stopped there; check: would\r\n"
+           L"          fail there)\r\n"
            L"  87      usage error; nothing read or written\r\n";
 }
 

@@ -11,7 +11,7 @@
 
 namespace hostwend::cli {
 
-enum class CommandName { Show, Check, Apply };
+enum class CommandName { Show, Check, Apply, Undo, CheckUndo };
 
 // The command line, decided in full before anything is read or written.
 struct Arguments {

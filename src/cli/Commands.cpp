@@ -36,6 +36,7 @@ CommandResult Show(const ApplyRoles& roles, ProfileState& state, CommandResult r
     for (std::size_t i = 0; i < kApplyStepCount; ++i)
         result.steps.push_back(ValueNow(i, client.values[i], windows64));
     result.pointing = client.pointing;
+    result.lastApply = client.lastApply;
     return result;
 }
 
@@ -198,6 +199,152 @@ void ReachAfterCheck(Network& network, std::uint32_t seconds, CommandResult& res
     }
 }
 
+std::wstring DataShown(const std::optional<RegData>& data)
+{
+    return data ? RegTypeName(data->type) + L" \"" + RegDataText(data->type, data->bytes) + L"\"" : L"missing";
+}
+
+// The console's words for how an undo or its check ended.
+void TellUndo(const UndoOutcome& outcome, CommandResult& result)
+{
+    constexpr std::wstring_view kNothingWritten = L"; nothing was written";
+    const bool write = result.command == CommandName::Undo;
+    if (outcome.internalError) {
+        result.error = kInternalError;
+        return;
+    }
+    switch (outcome.refusal) {
+    case UndoRefusal::None:
+        break;
+    case UndoRefusal::NotElevated:
+        result.error = std::wstring(CommandText(result.command)) + std::wstring(kNeedsElevation) +
+                       std::wstring(kNothingWritten);
+        return;
+    case UndoRefusal::LockBusy:
+        result.error = L"another Hostwend is applying settings on this computer and did not finish within "
+                       L"30 seconds" + std::wstring(kNothingWritten);
+        return;
+    case UndoRefusal::LockUnusable:
+        result.error = L"the apply lock cannot be used: " + outcome.lockReason + std::wstring(kNothingWritten);
+        return;
+    case UndoRefusal::NothingToUndo:
+        result.error = outcome.record.record
+                           ? L"nothing to undo: the last apply, at " + outcome.record.record->time + L", was undone at " +
+                                 outcome.record.record->undone->when + L" by " + outcome.record.record->undone->by
+                           : L"nothing to undo: no apply is on record on this computer";
+        return;
+    case UndoRefusal::RecordUnusable:
+        result.error = L"the record of the last apply cannot be used: " + outcome.record.reason +
+                       (outcome.record.status != kErrorSuccess
+                            ? L" (Windows error " + DecimalText(static_cast<std::uint32_t>(outcome.record.status)) + L")"
+                            : L"") +
+                       std::wstring(kNothingWritten);
+        return;
+    case UndoRefusal::ChangedSince: {
+        std::size_t changed = 0;
+        for (std::size_t i = 0; i < kApplyStepCount; ++i) {
+            const UndoStep& step = (*outcome.plan)[i];
+            if (step.action != UndoAction::ChangedSince)
+                continue;
+            ++changed;
+            const std::optional<RegData> now =
+                step.now.now ? std::optional(RegData{step.now.now->type, step.now.now->bytes}) : std::nullopt;
+            result.otherErrors.push_back(L"step " + std::to_wstring(i + 1) + L" " +
+                                         std::wstring(ApplySteps()[i].valueName) + L" in " + result.steps[i].regeditKey +
+                                         L" changed since the apply: now " + DataShown(now) + L", before " +
+                                         DataShown(step.recorded.before) + L", as the apply wrote it " +
+                                         DataShown(step.recorded.written));
+        }
+        result.error = std::to_wstring(changed) + (changed == 1 ? L" value has" : L" values have") +
+                       L" changed since the last apply" + std::wstring(kNothingWritten);
+        return;
+    }
+    }
+    for (std::size_t i = 0; outcome.run && i < kApplyStepCount; ++i)
+        if ((*outcome.run)[i].outcome == PutBackOutcome::Failed) {
+            result.error = result.steps[i].error + L"; the values before it are back, the rest are not: run undo "
+                                                   L"again to finish";
+            return;
+        }
+    std::size_t restored = 0;
+    for (const UndoStep& step : *outcome.plan)
+        restored += step.action == UndoAction::Restore;
+    result.report = write ? L"undo: every value the last apply changed is back as it was (" +
+                                std::to_wstring(restored) + L" written)."
+                          : L"undo would put back " + std::to_wstring(restored) + L" of the eight values.";
+}
+
+// A put-back that failed, in one line naming the setting.
+std::wstring PutBackFailure(const StepOutcome& outcome, const PutBackStep& done)
+{
+    std::wstring why;
+    switch (done.fault) {
+    case PutBackFault::KeyNotOpened:
+        why = L"the key is missing or cannot be opened to query and set values";
+        break;
+    case PutBackFault::ValueNotRead:
+        why = L"the value is missing or cannot be read";
+        break;
+    case PutBackFault::ChangedMeanwhile:
+        why = L"the value changed while undo ran";
+        break;
+    case PutBackFault::NotWritten:
+    case PutBackFault::None:
+        why = L"the registry refused the write";
+        break;
+    }
+    if (done.status != kErrorSuccess)
+        why += L" (Windows error " + DecimalText(static_cast<std::uint32_t>(done.status)) + L")";
+    return L"step " + std::to_wstring(outcome.number) + L" " + std::wstring(outcome.step->valueName) + L" in " +
+           outcome.regeditKey + L": " + why;
+}
+
+CommandResult DescribeUndo(const UndoOutcome& outcome, bool windows64, CommandResult result)
+{
+    result.lastApply = outcome.record;
+    if (outcome.plan) {
+        result.started = true;
+        for (std::size_t i = 0; i < kApplyStepCount; ++i) {
+            const UndoStep& planned = (*outcome.plan)[i];
+            StepOutcome step = ValueNow(i, planned.now, windows64);
+            if (planned.recorded.before)
+                step.newData = RegDataText(planned.recorded.before->type, planned.recorded.before->bytes);
+            step.changedSince = planned.action == UndoAction::ChangedSince;
+            step.state = planned.action == UndoAction::Unchanged ? StepState::Unchanged
+                         : result.command == CommandName::CheckUndo ? StepState::WouldBeWritten
+                                                                    : StepState::NotReached;
+            if (outcome.run && planned.action == UndoAction::Restore) {
+                const PutBackStep& done = (*outcome.run)[i];
+                step.state = done.outcome == PutBackOutcome::Written  ? StepState::Written
+                             : done.outcome == PutBackOutcome::Failed ? StepState::Failed
+                                                                      : StepState::NotReached;
+                if (step.state == StepState::Failed)
+                    step.error = PutBackFailure(step, done);
+            }
+            result.steps.push_back(std::move(step));
+        }
+    }
+    TellUndo(outcome, result);
+    result.exitCode = outcome.exitCode;
+    result.recordError = outcome.recordError;
+    return result;
+}
+
+CommandResult Undo(const ApplyRoles& roles, const std::function<void()>& waiting, CommandResult result)
+{
+    const bool windows64 = roles.computer.Is64BitWindows();
+    UndoRequest request;
+    request.program = ApplyProgram::Console;
+    request.mode = result.command == CommandName::Undo ? ApplyMode::Write : ApplyMode::CheckOnly;
+    request.waiting = waiting;
+    request.told = [&](const UndoOutcome& outcome) {
+        const CommandResult told = DescribeUndo(outcome, windows64, result);
+        return told.error.empty() ? told.report : told.error;
+    };
+    const UndoOutcome outcome = RunUndo(roles, request);
+    return DescribeUndo(outcome, windows64, std::move(result));
+}
+
 } // namespace
 
 CommandResult RunCommand(const ApplyRoles& roles, Network& network, ProfileState& state, const Arguments& arguments,
@@ -210,6 +357,8 @@ CommandResult RunCommand(const ApplyRoles& roles, Network& network, ProfileState
     try {
         if (arguments.command == CommandName::Show)
             return Show(roles, state, std::move(result));
+        if (arguments.command == CommandName::Undo || arguments.command == CommandName::CheckUndo)
+            return Undo(roles, waiting, std::move(result));
         result = CheckOrApply(roles, state, arguments, waiting, std::move(result));
         if (arguments.reach)
             ReachAfterCheck(network, arguments.timeoutSeconds.value_or(kReachDefaultSeconds), result);

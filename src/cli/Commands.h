@@ -2,6 +2,7 @@
 
 #include "apply/ClientPointing.h"
 #include "apply/RunApply.h"
+#include "apply/RunUndo.h"
 #include "cli/Arguments.h"
 #include "platform/Network.h"
 #include "profile/ProfileState.h"
@@ -32,6 +33,7 @@ struct StepOutcome {
     std::optional<std::wstring> newData;
     std::optional<StepState> state;  // check and apply
     UpdateResult update = UpdateResult::Done;
+    bool changedSince = false;  // undo: holds neither its data before nor what the apply wrote
     bool afterFailure = false;  // check: tested although an earlier step failed
     std::wstring error;         // one line naming the setting, when it failed
 };
@@ -48,6 +50,7 @@ struct CommandResult {
     std::vector<std::wstring> warnings;
     std::vector<StepOutcome> steps;
     std::optional<ClientPointing> pointing;  // show
+    std::optional<LastApplyRead> lastApply;  // show and undo: the last apply on record
     std::wstring report;  // after success: what the window would report
     bool reachAsked = false;           // check --reach
     std::optional<ReachResult> reach;  // set once the check passed and the server was tried

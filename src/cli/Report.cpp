@@ -59,6 +59,32 @@ std::wstring_view StateText(StepState state)
     return L"not reached";
 }
 
+std::wstring_view OutcomeText(const StepOutcome& outcome)
+{
+    return outcome.changedSince ? L"changed since" : StateText(*outcome.state);
+}
+
+// The last apply on record, in one line; empty when none was ever recorded.
+std::wstring LastApplyText(const LastApplyRead& read)
+{
+    switch (read.state) {
+    case RecordState::None:
+        return L"none recorded";
+    case RecordState::Untrusted:
+    case RecordState::Unreadable:
+        return L"its record cannot be used: " + read.reason;
+    case RecordState::Read:
+        break;
+    }
+    const LastApply& last = *read.record;
+    std::wstring text = last.time + L", " + std::wstring(last.program == ApplyProgram::Window ? L"window" : L"console") +
+                        L" program run by " + last.account + L": " + std::wstring(ConnectionName(last.connection)) +
+                        L" " + last.address + L", port " + last.port;
+    if (last.undone)
+        text += L"; undone at " + last.undone->when + L" by " + last.undone->by;
+    return text;
+}
+
 // Why a value has no data to show.
 std::wstring_view ReadText(ValueRead read)
 {
@@ -83,6 +109,27 @@ std::wstring JsonOrNull(const std::optional<std::wstring>& text)
 
 std::wstring JsonText(std::wstring_view text) { return Quoted(text, true); }
 
+// The last_apply member: null when none was ever recorded.
+std::wstring JsonLastApply(const std::optional<LastApplyRead>& read)
+{
+    if (!read || read->state == RecordState::None)
+        return L"null";
+    if (read->state != RecordState::Read)
+        return L"{\"state\": " + JsonText(read->state == RecordState::Untrusted ? L"untrusted" : L"unreadable") +
+               L", \"time\": null, \"program\": null, \"account\": null, \"type\": null, \"address\": null, "
+               L"\"port\": null, \"undone\": null, \"undone_at\": null, \"undone_by\": null, \"reason\": " +
+               JsonText(read->reason) + L"}";
+    const LastApply& last = *read->record;
+    return L"{\"state\": \"recorded\", \"time\": " + JsonText(last.time) +
+           L", \"program\": " + JsonText(last.program == ApplyProgram::Window ? L"window" : L"console") +
+           L", \"account\": " + JsonText(last.account) + L", \"type\": " + JsonText(ConnectionName(last.connection)) +
+           L", \"address\": " + JsonText(last.address) + L", \"port\": " + JsonText(last.port) +
+           L", \"undone\": " + (last.undone ? L"true" : L"false") +
+           L", \"undone_at\": " + JsonOrNull(last.undone ? std::optional(last.undone->when) : std::nullopt) +
+           L", \"undone_by\": " + JsonOrNull(last.undone ? std::optional(last.undone->by) : std::nullopt) +
+           L", \"reason\": null}";
+}
+
 // Every field in every entry: show's values have null where a step's change would be.
 std::wstring JsonStep(const StepOutcome& outcome)
 {
@@ -97,7 +144,7 @@ std::wstring JsonStep(const StepOutcome& outcome)
            L", \"read\": " + JsonText(ReadText(outcome.read)) +
            L", \"new_data\": " + JsonOrNull(outcome.newData) +
            L", \"outcome\": " +
-           JsonOrNull(outcome.state ? std::optional(std::wstring(StateText(*outcome.state))) : std::nullopt) +
+           JsonOrNull(outcome.state ? std::optional(std::wstring(OutcomeText(outcome))) : std::nullopt) +
            // The window's own words beside the line that names the setting.
            L", \"error\": " + JsonOrNull(onlyIfFailed(outcome.error)) +
            L", \"reason\": " + JsonOrNull(onlyIfFailed(std::wstring(DescribeUpdateResult(outcome.update)))) +
@@ -150,6 +197,8 @@ std::wstring Quoted(std::wstring_view text, bool asciiOnly)
 
 std::wstring TextHeader(const CommandResult& result)
 {
+    if (result.command == CommandName::Undo || result.command == CommandName::CheckUndo)
+        return L"Last apply: " + LastApplyText(*result.lastApply) + std::wstring(kNewLine);
     std::wstring text = L"Profile: " + result.profilePath + (result.profileFound ? L"" : L" (not found)") +
                         std::wstring(kNewLine);
     if (result.type) {
@@ -171,7 +220,7 @@ std::wstring TextStep(const StepOutcome& outcome)
         text += L": not for this type, left as it is";
     } else if (outcome.state) {
         text += L" -> " + DataText(type, outcome.newData.value_or(L"")) + L": " +
-                std::wstring(StateText(*outcome.state));
+                std::wstring(OutcomeText(outcome));
         if (outcome.state == StepState::Failed)
             text += L", " + std::wstring(DescribeUpdateResult(outcome.update));
         if (outcome.afterFailure)
@@ -201,14 +250,16 @@ std::optional<std::wstring> PointsAtText(const ClientPointing& pointing)
 std::wstring TextFooter(const CommandResult& result)
 {
     if (result.pointing) {
+        std::wstring text = L"Points at: ";
         if (result.pointing->pointsAt == PointsAt::NoClient)
-            return L"Points at: no TARN client on this computer" + std::wstring(kNewLine);
-        if (result.pointing->pointsAt == PointsAt::NoProfile)
-            return L"Points at: (no profile to compare with)" + std::wstring(kNewLine);
-        std::wstring text = L"Points at: " + PointsAtText(*result.pointing).value_or(L"");
-        if (result.pointing->heldAddress)
-            text += L" (" + *result.pointing->heldAddress + L")";
-        return text + std::wstring(kNewLine);
+            text += L"no TARN client on this computer";
+        else if (result.pointing->pointsAt == PointsAt::NoProfile)
+            text += L"(no profile to compare with)";
+        else
+            text += PointsAtText(*result.pointing).value_or(L"") +
+                    (result.pointing->heldAddress ? L" (" + *result.pointing->heldAddress + L")" : L"");
+        return text + std::wstring(kNewLine) + L"Last apply: " + LastApplyText(*result.lastApply) +
+               std::wstring(kNewLine);
     }
     return (result.report.empty() ? std::wstring() : result.report + std::wstring(kNewLine)) + ReachTextLine(result);
 }
@@ -254,6 +305,7 @@ std::wstring JsonDocument(const CommandResult& result)
     json += L"], \"values\": " + (show ? list(result.steps) : L"null");
     json += L", \"steps\": " + (show ? L"null" : list(result.steps));
     json += L", \"report\": " + JsonOrNull(Unless(result.report.empty(), result.report));
+    json += L", \"last_apply\": " + JsonLastApply(result.lastApply);
     json += ReachJsonMember(result);
     json += L", \"error\": " + JsonOrNull(Unless(result.error.empty(), result.error)) +
             L", \"exit_code\": " + std::to_wstring(result.exitCode) + L"}\r\n";

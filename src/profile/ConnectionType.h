@@ -31,6 +31,15 @@ inline constexpr std::array<ConnectionType, 4> kConnectionTypes{{
      L"OthersAddress", L"Other IP address ( ", L" ) applied. "},
 }};
 
+// The console's name of the type an option button stands for: lan, vpn, ...
+inline std::wstring_view ConnectionName(OptionButton option)
+{
+    for (const ConnectionType& type : kConnectionTypes)
+        if (type.option == option)
+            return type.name;
+    return {};
+}
+
 // Which of the two programs runs an apply: both put it on record.
 enum class ApplyProgram { Window, Console };
 

@@ -136,6 +136,7 @@ EventType TypeOf(ApplyEnd end)
 {
     switch (end) {
     case ApplyEnd::Applied:
+    case ApplyEnd::Undone:
         return EventType::Information;
     case ApplyEnd::Stopped:
         return EventType::Error;
@@ -148,6 +149,8 @@ EventType TypeOf(ApplyEnd end)
 std::uint32_t IdOf(ApplyEnd end)
 {
     switch (end) {
+    case ApplyEnd::Undone:
+        return kEventUndone;
     case ApplyEnd::Applied:
         return kEventApplied;
     case ApplyEnd::Stopped:
@@ -158,7 +161,64 @@ std::uint32_t IdOf(ApplyEnd end)
     return kEventRefused;
 }
 
+// A value's data for the record as a read shows it.
+std::wstring DataText(const RegData& data) { return Insert(RegDataText(data.type, data.bytes)); }
+
+std::wstring PutBackText(const UndoStep& planned, const PutBackStep* done)
+{
+    if (planned.action == UndoAction::Unchanged)
+        return L"unchanged";
+    if (!done || done->outcome == PutBackOutcome::NotReached)
+        return L"not reached";
+    if (done->outcome == PutBackOutcome::Failed)
+        return L"failed: Windows error " + DecimalText(static_cast<std::uint32_t>(done->status));
+    return DataText(*planned.recorded.before);
+}
+
 } // namespace
+
+ApplyEvent ComposeUndoEvent(std::wstring_view account, std::wstring_view computer, const UndoAttempt& attempt)
+{
+    ApplyEvent event;
+    event.type = TypeOf(attempt.end);
+    event.id = IdOf(attempt.end);
+    const LastApply* record = attempt.record;
+    const std::wstring type = record ? std::wstring(ConnectionName(record->connection)) : L"(none)";
+    event.strings = {
+        attempt.program == ApplyProgram::Window ? L"window" : L"console",
+        std::wstring(kProgramVersion),
+        account.empty() ? L"(unknown)" : Insert(account, InsertOf::Name),
+        computer.empty() ? L"(unknown)" : Insert(computer, InsertOf::Name),
+        type,
+        record ? ProfileValueText(record->address) : L"(not read)",
+        record ? ProfileValueText(record->port) : L"(not read)",
+        std::wstring(kLocalMachineName) + L"\\" + std::wstring(kLastApplyKey),
+        Insert(attempt.outcome, InsertOf::Name),
+        DecimalText(static_cast<std::uint32_t>(attempt.exitCode)),
+    };
+    if (attempt.end == ApplyEnd::Refused || !attempt.plan)
+        return event;
+    for (std::size_t i = 0; i < kApplyStepCount; ++i) {
+        const ApplyStep& step = ApplySteps()[i];
+        const UndoStep& planned = (*attempt.plan)[i];
+        event.strings.push_back(RegeditKeyName(step.keyPath, attempt.windows64));
+        event.strings.push_back(std::wstring(step.valueName));
+        event.strings.push_back(BeforeText(planned.now));
+        event.strings.push_back(PutBackText(planned, attempt.run ? &(*attempt.run)[i] : nullptr));
+    }
+    return event;
+}
+
+std::uint32_t RecordUndo(EventLog& log, const UndoAttempt& attempt) noexcept
+{
+    constexpr std::uint32_t kWin32NotEnoughMemory = 8;
+    try {
+        const ApplyEvent event = ComposeUndoEvent(log.AccountName(), log.ComputerName(), attempt);
+        return log.Report(event.type, event.id, event.strings);
+    } catch (...) {
+        return kWin32NotEnoughMemory;
+    }
+}
 
 ApplyEvent ComposeApplyEvent(std::wstring_view account, std::wstring_view computer,
                              const ApplyAttempt& attempt)

@@ -4,6 +4,8 @@
 #include "platform/EventLog.h"
 #include "registry/ApplyAddress.h"
 #include "registry/ReadStepValues.h"
+#include "rollback/LastApply.h"
+#include "rollback/UndoPlan.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,8 +19,9 @@ namespace hostwend {
 inline constexpr std::uint32_t kEventApplied = 1000;  // every value written
 inline constexpr std::uint32_t kEventStopped = 1001;  // stopped part-way: some values may be written
 inline constexpr std::uint32_t kEventRefused = 1002;  // refused before any write
+inline constexpr std::uint32_t kEventUndone = 1003;   // an undo put every value back
 
-enum class ApplyEnd { Applied, Stopped, Refused };
+enum class ApplyEnd { Applied, Stopped, Refused, Undone };
 
 // What one apply did, as the program that ran it knows it once the apply lock
 // is released. Views only: composing the record allocates, gathering it not.
@@ -49,5 +52,24 @@ struct ApplyEvent {
 // Composes and writes the event; returns the Windows error code, 0 when
 // written. Never throws: the record never changes an apply's outcome.
 [[nodiscard]] std::uint32_t RecordApply(EventLog& log, const ApplyAttempt& attempt) noexcept;
+
+// What one undo did: the apply it took back, and each value's way back.
+struct UndoAttempt {
+    ApplyProgram program = ApplyProgram::Console;
+    ApplyEnd end = ApplyEnd::Refused;  // Undone, Stopped or Refused
+    std::wstring_view outcome;
+    int exitCode = 0;
+    bool windows64 = true;
+    const LastApply* record = nullptr;  // the apply taken back, when there was one to read
+    const UndoPlan* plan = nullptr;     // set unless refused: each value now and what it gets back
+    const PutBackRun* run = nullptr;    // the writes, once they began
+};
+
+// The event for an undo: the apply it took back in the place of the profile's
+// values (the record's key for the profile file), each value before the
+// undo and after it.
+[[nodiscard]] ApplyEvent ComposeUndoEvent(std::wstring_view account, std::wstring_view computer,
+                                          const UndoAttempt& attempt);
+[[nodiscard]] std::uint32_t RecordUndo(EventLog& log, const UndoAttempt& attempt) noexcept;
 
 } // namespace hostwend

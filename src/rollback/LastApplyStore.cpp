@@ -60,14 +60,6 @@ std::wstring_view ProgramText(ApplyProgram program)
     return program == ApplyProgram::Window ? kWindowProgram : kConsoleProgram;
 }
 
-std::wstring_view ConnectionName(OptionButton option)
-{
-    for (const ConnectionType& type : kConnectionTypes)
-        if (type.option == option)
-            return type.name;
-    return {};
-}
-
 // The writes of one record, each stopping the rest on failure.
 class RecordWriter {
 public:

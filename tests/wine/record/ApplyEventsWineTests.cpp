@@ -73,6 +73,9 @@ TEST(ApplyEvents, BothProgramsCarryEverySentenceWithItsInserts)
                    L"; the values written before it stopped stay written: OUTCOME (exit code 25).\r\n" + values +
                    L"\r\n"},
         {1002, who + L"refused to apply " + what + L" and wrote nothing: OUTCOME (exit code 25).\r\n"},
+        {1003, who + L"undid the last apply, of connection type vpn with address 10.0.0.7 and port 7777, as the "
+                     L"record C:\\Program Files\\Hostwend\\HWD.ini kept it, and put back every value it had changed: "
+                     L"OUTCOME (exit code 25).\r\n" + values + L"\r\n"},
     };
     std::wstring folder = ProgramPath();
     folder.erase(folder.find_last_of(L'\\') + 1);
@@ -82,7 +85,7 @@ TEST(ApplyEvents, BothProgramsCarryEverySentenceWithItsInserts)
         ASSERT_NE(file.Get(), nullptr) << GetLastError();
         for (const auto& event : events)
             EXPECT_EQ(file.Format(event.id, inserts), event.sentence) << event.id;
-        EXPECT_EQ(file.Format(1003, inserts), L"") << "an event no apply writes";
+        EXPECT_EQ(file.Format(1004, inserts), L"") << "an event no program writes";
     }
 }
 

@@ -1,0 +1,151 @@
+#include "apply/RunUndo.h"
+
+#include "record/ApplyRecord.h"
+#include "record/ExitCodes.h"
+
+#include <memory>
+#include <utility>
+
+namespace hostwend {
+namespace {
+
+int ExitCodeOf(UndoRefusal refusal)
+{
+    switch (refusal) {
+    case UndoRefusal::None:
+        break;
+    case UndoRefusal::NotElevated:
+        return kExitNotElevated;
+    case UndoRefusal::LockBusy:
+        return kExitApplyBusy;
+    case UndoRefusal::LockUnusable:
+        return kExitLockUnusable;
+    case UndoRefusal::NothingToUndo:
+        return kExitNothingToUndo;
+    case UndoRefusal::RecordUnusable:
+        return kExitRecordUnusable;
+    case UndoRefusal::ChangedSince:
+        return kExitChangedSince;
+    }
+    return kExitDone;
+}
+
+// The one place an undo's end and exit code are decided.
+void Conclude(UndoOutcome& outcome)
+{
+    if (outcome.internalError) {
+        outcome.end = ApplyEnd::Stopped;
+        outcome.exitCode = kExitInternalError;
+    } else if (outcome.Refused()) {
+        outcome.end = ApplyEnd::Refused;
+        outcome.exitCode = ExitCodeOf(outcome.refusal);
+    } else if (outcome.run && !PutBackSucceeded(*outcome.run)) {
+        outcome.end = ApplyEnd::Stopped;
+        for (std::size_t i = 0; i < kApplyStepCount; ++i)
+            if ((*outcome.run)[i].outcome == PutBackOutcome::Failed) {
+                outcome.exitCode = StepFailedExitCode(i + 1);
+                break;
+            }
+    } else {
+        outcome.end = ApplyEnd::Undone;
+        outcome.exitCode = kExitDone;
+    }
+}
+
+// Under the lock for an undo: the record, the values now, the plan, the writes.
+void PlanAndPutBack(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& outcome)
+{
+    outcome.record = ReadLastApply(roles.registry);
+    switch (outcome.record.state) {
+    case RecordState::None:
+        outcome.refusal = UndoRefusal::NothingToUndo;
+        return;
+    case RecordState::Untrusted:
+    case RecordState::Unreadable:
+        outcome.refusal = UndoRefusal::RecordUnusable;
+        return;
+    case RecordState::Read:
+        break;
+    }
+    if (outcome.record.record->undone) {
+        outcome.refusal = UndoRefusal::NothingToUndo;
+        return;
+    }
+    const UndoPlan& plan = outcome.plan.emplace(PlanUndo(*outcome.record.record, ReadStepValues(roles.registry)));
+    if (AnyChangedSince(plan)) {
+        outcome.refusal = UndoRefusal::ChangedSince;
+        return;
+    }
+    if (request.mode != ApplyMode::Write)
+        return;
+    const PutBackRun& run = outcome.run.emplace(PutBack(roles.registry, plan));
+    // A write that failed leaves the record as it is: undo may be run again to finish.
+    if (PutBackSucceeded(run))
+        outcome.markStatus = MarkUndone(roles.registry, roles.computer.UtcTimeNow(), roles.eventLog.AccountName());
+}
+
+void Run(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& outcome)
+{
+    if (request.program == ApplyProgram::Console && !roles.computer.IsElevated()) {
+        outcome.refusal = UndoRefusal::NotElevated;
+        return;
+    }
+    if (request.mode != ApplyMode::Write) {
+        PlanAndPutBack(roles, request, outcome);
+        return;
+    }
+    ApplyLockResult lock = TakeApplyTurn(roles.computer, request.waiting);
+    if (lock.outcome != LockOutcome::Acquired) {
+        outcome.refusal = lock.outcome == LockOutcome::Busy ? UndoRefusal::LockBusy : UndoRefusal::LockUnusable;
+        outcome.lockReason = std::move(lock.reason);
+        return;
+    }
+    std::unique_ptr<InterruptionHold> hold;
+    if (request.program == ApplyProgram::Console)
+        hold = roles.computer.HoldInterruptions();
+    PlanAndPutBack(roles, request, outcome);
+}
+
+void Record(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& outcome) noexcept
+{
+    if (request.mode != ApplyMode::Write)
+        return;
+    try {
+        UndoAttempt attempt;
+        attempt.program = request.program;
+        attempt.end = outcome.end;
+        const std::wstring told = request.told ? request.told(outcome) : std::wstring();
+        attempt.outcome = told;
+        attempt.exitCode = outcome.exitCode;
+        attempt.windows64 = roles.computer.Is64BitWindows();
+        if (outcome.record.record)
+            attempt.record = &*outcome.record.record;
+        // A refusal claims nothing about the values: none was written.
+        if (outcome.plan && outcome.end != ApplyEnd::Refused) {
+            attempt.plan = &*outcome.plan;
+            attempt.run = outcome.run ? &*outcome.run : nullptr;
+        }
+        outcome.recordError = RecordUndo(roles.eventLog, attempt);
+    } catch (...) {
+        constexpr std::uint32_t kWin32NotEnoughMemory = 8;
+        outcome.recordError = kWin32NotEnoughMemory;
+    }
+}
+
+} // namespace
+
+UndoOutcome RunUndo(const ApplyRoles& roles, const UndoRequest& request) noexcept
+{
+    UndoOutcome outcome;
+    try {
+        Run(roles, request, outcome);
+    } catch (...) {
+        outcome.internalError = true;
+        outcome.run.reset();
+    }
+    Conclude(outcome);
+    Record(roles, request, outcome);
+    return outcome;
+}
+
+} // namespace hostwend
