@@ -1,6 +1,7 @@
 #include "FakePlatform.h"
 #include "TarnClient.h"
 #include "apply/RunApply.h"
+#include "apply/RunUndo.h"
 #include "record/ExitCodes.h"
 #include "registry/RegeditPath.h"
 
@@ -30,6 +31,23 @@ struct Machine : FakePlatform {
         SetProfileEntry("SETUP", "LanAddress", "10.1.2.3");
         SetProfileEntry("SETUP", "VsatAddress", "172.20.4.2");
         SetProfileEntry("SETUP", "BcastUDPPort", "7777");
+    }
+    UndoOutcome Undo(ApplyMode mode = ApplyMode::Write)
+    {
+        UndoRequest request;
+        request.mode = mode;
+        request.told = [](const UndoOutcome& outcome) { return L"told " + std::to_wstring(outcome.exitCode); };
+        return RunUndo({*this, *this, *this, *this}, request);
+    }
+    // The eight values exactly as a RegQueryValueExW of each returns them.
+    std::vector<std::optional<std::pair<std::uint32_t, std::vector<std::uint8_t>>>> Client() const
+    {
+        std::vector<std::optional<std::pair<std::uint32_t, std::vector<std::uint8_t>>>> values;
+        for (const auto& [path, name] : kTarnValues) {
+            const std::optional<RegValue> value = ValueAsReadW(path, name);
+            values.push_back(value ? std::optional(std::pair(value->type, value->data)) : std::nullopt);
+        }
+        return values;
     }
     ApplyOutcome Apply(std::size_t type = 2, ApplyMode mode = ApplyMode::Write)
     {
@@ -270,6 +288,138 @@ TEST(RunApply, StrictRefusesOnAnyWarning)
         EXPECT_EQ(outcome.refusal, warned ? Refusal::Warnings : Refusal::None);
         EXPECT_EQ(outcome.exitCode, warned ? kExitProfileValueRefused : kExitDone);
         EXPECT_EQ(machine.lockWaits.empty(), warned);
+    }
+}
+
+// A value as valuesRefusingWrites names it.
+std::string ValuePath(std::string path)
+{
+    for (char& c : path)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return path;
+}
+
+// The record is stored before the first write: an apply stopped at any step,
+// by a failure or a fault of its own, is undone exactly, data in its own type
+// and bytes (a host name in lower case, another suffix, a DWORD 0).
+TEST(RunUndo, PutsBackExactlyWhatAnyApplyWroteWhereverItStopped)
+{
+    auto seed = [](Machine& m) {
+        m.SetString(kTarnValues[0].first, kTarnValues[0].second, "tarnsrv.corp.local:7777:0");
+        m.SetString(kTarnValues[1].first, kTarnValues[1].second, "tarnsrv.corp.local:9999:1");
+    };
+    for (int stop = -1; stop < 8; ++stop) {
+        SCOPED_TRACE("apply stopped at step " + std::to_string(stop + 1));
+        Machine machine;
+        seed(machine);
+        const auto before = machine.Client();
+        if (stop >= 0)
+            machine.valuesRefusingWrites = {ValuePath(kTarnValues[stop].first + "\\" + kTarnValues[stop].second)};
+        const ApplyOutcome applied = machine.Apply();
+        EXPECT_EQ(applied.exitCode, stop < 0 ? kExitDone : StepFailedExitCode(stop + 1));
+        machine.valuesRefusingWrites.clear();
+        machine.events.clear();
+
+        const UndoOutcome check = machine.Undo(ApplyMode::CheckOnly);
+        EXPECT_EQ(check.exitCode, kExitDone);
+        const UndoOutcome undone = machine.Undo();
+        EXPECT_EQ(undone.exitCode, kExitDone);
+        EXPECT_EQ(machine.Client(), before);
+        EXPECT_EQ(machine.locksHeld, 0);
+        ASSERT_EQ(machine.events.size(), 1u);
+        EXPECT_EQ(machine.events[0].id, 1003u);
+        EXPECT_EQ(machine.events[0].locksHeld, 0);
+        ASSERT_EQ(machine.events[0].strings.size(), 42u);
+        EXPECT_EQ(machine.events[0].strings[10 + 5 * 4 + 3], stop >= 0 && stop <= 5 ? L"unchanged" : L"0");
+        // Once undone, there is nothing more to undo.
+        EXPECT_EQ(machine.Undo().exitCode, kExitNothingToUndo);
+    }
+    {
+        SCOPED_TRACE("killed between two writes");
+        Machine machine;
+        seed(machine);
+        const auto before = machine.Client();
+        machine.throwAtWriteOf = "BcastUDPAddress";
+        EXPECT_EQ(machine.Apply().exitCode, kExitInternalError);
+        machine.throwAtWriteOf.clear();
+        EXPECT_EQ(machine.Undo().exitCode, kExitDone);
+        EXPECT_EQ(machine.Client(), before);
+    }
+}
+
+// An apply that changes nothing keeps the record of the last real change; a
+// refused one stores none; the window's apply is undone by the console.
+TEST(RunUndo, TheRecordIsTheLastApplyThatChangedSomething)
+{
+    Machine machine;
+    const auto original = machine.Client();
+    EXPECT_EQ(machine.Undo().exitCode, kExitNothingToUndo) << "no record yet";
+    ApplyRequest window;
+    window.program = ApplyProgram::Window;
+    window.type = &kConnectionTypes[2];
+    window.profilePath = kProfile;
+    ProfileState state;
+    EXPECT_EQ(RunApply({machine, machine, machine, machine}, state, window).exitCode, kExitDone);
+    EXPECT_EQ(machine.Apply().exitCode, kExitDone) << "the same apply again changes nothing";
+    machine.SetProfileEntry("SETUP", "BcastUDPPort", "");
+    EXPECT_EQ(machine.Apply().exitCode, kExitProfileValueRefused);
+    const UndoOutcome undone = machine.Undo();
+    EXPECT_EQ(undone.exitCode, kExitDone);
+    EXPECT_EQ(undone.record.record->program, ApplyProgram::Window);
+    EXPECT_EQ(machine.Client(), original);
+}
+
+// Nothing is written unless every value holds its data before or exactly what
+// the apply wrote, and the record is one only administrators could write.
+TEST(RunUndo, RefusesBeforeAnyWriteWhatCannotBeUndoneWhole)
+{
+    const struct {
+        const char* name;
+        void (*change)(Machine&);
+        int exitCode;
+        std::uint32_t eventId;  // 0: none
+    } cases[] = {
+        {"a value changed by hand", [](Machine& m) { m.SetString(kTarnValues[7].first, kTarnValues[7].second, "x"); },
+         kExitChangedSince, 1002},
+        {"a value gone", [](Machine& m) { m.RemoveValue(kTarnValues[2].first, kTarnValues[2].second); },
+         kExitChangedSince, 1002},
+        {"a number retyped as text",
+         [](Machine& m) { m.SetString(kTarnValues[4].first, kTarnValues[4].second, "7777"); }, kExitChangedSince, 1002},
+        {"a record others could write",
+         [](Machine& m) {
+             m.SetKeySecurity("SOFTWARE\\Wendlebrook\\Hostwend\\LastApply", "O:BAD:(A;;KA;;;BA)(A;;KA;;;BU)");
+         },
+         kExitRecordUnusable, 1002},
+        {"not elevated", [](Machine& m) { m.elevated = false; }, kExitNotElevated, 1002},
+        {"another apply", [](Machine& m) { m.lockHeldElsewhere = true; }, kExitApplyBusy, 1002},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine machine;
+        EXPECT_EQ(machine.Apply().exitCode, kExitDone);
+        c.change(machine);
+        const auto changed = machine.Client();
+        machine.events.clear();
+        EXPECT_EQ(machine.Undo(ApplyMode::CheckOnly).exitCode, c.exitCode == kExitApplyBusy ? kExitDone : c.exitCode);
+        const UndoOutcome refused = machine.Undo();
+        EXPECT_EQ(refused.exitCode, c.exitCode);
+        EXPECT_EQ(machine.Client(), changed) << "something was written";
+        ASSERT_EQ(machine.events.size(), 1u);
+        EXPECT_EQ(machine.events[0].id, c.eventId);
+        EXPECT_EQ(machine.events[0].strings.size(), 10u) << "a refusal lists no value";
+    }
+    {
+        SCOPED_TRACE("a write refused part-way: the record stays, a second undo finishes");
+        Machine machine;
+        const auto original = machine.Client();
+        EXPECT_EQ(machine.Apply().exitCode, kExitDone);
+        machine.valuesRefusingWrites = {ValuePath(kTarnValues[3].first + "\\" + kTarnValues[3].second)};
+        EXPECT_EQ(machine.Undo().exitCode, StepFailedExitCode(4));
+        ASSERT_EQ(machine.events.size(), 2u);
+        EXPECT_EQ(machine.events[1].id, 1001u);
+        machine.valuesRefusingWrites.clear();
+        EXPECT_EQ(machine.Undo().exitCode, kExitDone);
+        EXPECT_EQ(machine.Client(), original);
     }
 }
 
