@@ -86,6 +86,13 @@ bool ReadProfile(const ApplyRoles& roles, ProfileState& state, const ApplyReques
     return true;
 }
 
+// The walk stops at the first failure: a step after it, though it would be
+// written, is not reached.
+bool WillBeWritten(const ApplyRun& check, std::size_t step)
+{
+    return check.steps[step].state == StepState::WouldBeWritten && step < check.failedStep.value_or(kApplyStepCount);
+}
+
 // Each value as it is and as the checked walk is about to write it, in the
 // bytes a read returns, with who applies what.
 LastApply RecordOf(const ApplyRoles& roles, const ApplyRequest& request, const std::wstring& address,
@@ -103,7 +110,7 @@ LastApply RecordOf(const ApplyRoles& roles, const ApplyRequest& request, const s
         if (!now)
             continue;
         record.steps[i].before = RegData{now->type, now->bytes};
-        if (check.steps[i].state == StepState::WouldBeWritten)
+        if (WillBeWritten(check, i))
             if (auto bytes = NewDataBytes(roles.registry, now->type, check.steps[i].newValue))
                 record.steps[i].written = RegData{now->type, std::move(*bytes)};
     }
@@ -131,7 +138,10 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
         return;
     // What undo needs, stored before the first write; an apply that changes
     // nothing leaves the record of the last real change as it is.
-    if (run.ChangesAnything()) {
+    bool writes = false;
+    for (std::size_t i = 0; i < kApplyStepCount; ++i)
+        writes = writes || WillBeWritten(run, i);
+    if (writes) {
         outcome.recordStatus =
             WriteLastApply(roles.registry, RecordOf(roles, request, outcome.address->value, port, outcome.before, run));
         if (outcome.recordStatus != kErrorSuccess) {

@@ -184,6 +184,13 @@ TEST_F(ApplyEndToEnd, AFailedStepShowsOnlyItsOwnMessage)
     EXPECT_FALSE(ReadTarnValue(2).has_value()) << "a value was created";
     EXPECT_EQ(ReadTarnValue(6), Sz("old"));
     EXPECT_EQ(ReadTarnValue(7), Sz("old"));
+
+    // The console's apply changed nothing, so the window's stays on record:
+    // the console program takes back what the window wrote.
+    EXPECT_EQ(RunConsoleProgram(L"undo"), 0u);
+    EXPECT_EQ(ReadTarnValue(0), Sz("old"));
+    EXPECT_EQ(ReadTarnValue(1), Sz("old"));
+    EXPECT_FALSE(ReadTarnValue(2).has_value()) << "a value was created";
 }
 
 TEST_F(ApplyEndToEnd, WaitsItsTurnAnsweringItsWindowThenApplies)

@@ -31,6 +31,20 @@ TARNREG_EXE = os.environ.get("HOSTWEND_TARNREG_EXE", os.path.join(BUILD, "tests"
 APPLY_TESTS_EXE = os.environ.get("HOSTWEND_APPLY_TESTS_EXE",
                                  os.path.join(BUILD, "tests", "wine", "apply_wine_tests.exe"))
 WINDOW_EXE = os.path.join(os.path.dirname(CLI_EXE), "hostwend.exe")
+# The other build's console program, for one computer's record shared by both.
+CLI32_EXE = os.path.join(ROOT, "build", "windows-x86", "hostwend-cli.exe")
+
+
+def runs_32_bit():
+    """Whether this kernel runs Wine's 32-bit loader."""
+    try:
+        return subprocess.run(["/usr/lib/wine/wine", "--version"], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=30).returncode == 0
+    except OSError:
+        return False
+
+
+RUNS_32_BIT = runs_32_bit()
 WINE_TIMEOUT = 45  # an apply may wait 30 s for another one
 
 HKLM = "HKEY_LOCAL_MACHINE\\"
@@ -778,7 +792,7 @@ class CliTest(unittest.TestCase):
         snapshot = reg(["seed"], SNAPSHOT)[0]
         warning = f"BcastUDPPort in {winpath(path)} is not a port number from 1 to 65535: 0"
         fields = {"command", "type", "profile", "profile_found", "address", "port", "held_address", "points_at",
-                  "warnings", "values", "steps", "report", "reach", "error", "exit_code"}
+                  "warnings", "values", "steps", "report", "reach", "last_apply", "error", "exit_code"}
         entry_fields = {"step", "key", "view", "value", "type", "data", "read", "new_data", "outcome",
                         "after_failure", "error", "reason", "prompt"}
         # (arguments, exit code): --strict refuses where the plain command warns.
@@ -796,6 +810,65 @@ class CliTest(unittest.TestCase):
                     self.assertIn(PREFIX + "warning: " + warning, run.stderr)
                 if exit_code:
                     self.assertEqual(reg(SNAPSHOT)[0], snapshot, "--strict wrote")
+
+    # ---- undo
+
+    def test_undo_puts_back_exactly_what_the_last_apply_changed(self):
+        path = self.profile("undo.ini", "VsatAddress=10.70.0.1\r\nLanAddress=10.70.0.2\r\nBcastUDPPort=7777\r\n")
+        # Set by hand: a host name in lower case, a suffix no apply writes; DisableTCPBcast 0.
+        seeded = [["seed"], sz(1, "tarnsrv.corp.local:7777:0"), sz(2, "tarnsrv.corp.local:9999:1")]
+        original = reg(*seeded, SNAPSHOT)[0]
+        shown_before = self.cli("--json", "--profile", path, "show").doc["values"]
+        self.assertEqual(self.cli("--json", "undo").code, 10, "nothing on record yet")
+        applied = self.cli("--json", "--profile", path, "apply", "vsat")
+        self.assertEqual(applied.code, 0, applied)
+        last = self.cli("--json", "show").doc["last_apply"]
+        self.assertEqual((last["state"], last["type"], last["address"], last["undone"]),
+                         ("recorded", "vsat", "10.70.0.1", False), last)
+        check = self.cli("--json", "check", "undo")
+        self.assertEqual((check.code, [s["outcome"] for s in check.doc["steps"]]),
+                         (0, ["would be written"] * 8), check)
+        self.assertNotEqual(reg(SNAPSHOT)[0], original, "check undo wrote")
+        undo = self.cli("--json", "undo", env=EVENT_DEBUG)
+        self.assertEqual((undo.code, [s["outcome"] for s in undo.doc["steps"]]), (0, ["written"] * 8), undo)
+        self.assertEqual(reg(SNAPSHOT)[0], original, "undo left the client otherwise than it was")
+        self.assertEqual(self.cli("--json", "--profile", path, "show").doc["values"], shown_before)
+        events = reported_events(undo.stderr)
+        self.assertEqual([(e["type"], e["id"], e["count"]) for e in events], [(INFORMATION, 1003, 42)], undo)
+        self.assertEqual(events[0]["strings"][10 + 5 * 4 + 2:10 + 5 * 4 + 4], ["1", "0"], "DisableTCPBcast")
+        again = self.cli("--json", "undo")
+        self.assertEqual(again.code, 10, again)
+        self.assertTrue(self.cli("--json", "show").doc["last_apply"]["undone"])
+
+        with self.subTest("a value changed by hand"):
+            reg(*seeded)
+            self.assertEqual(self.cli("--profile", path, "apply", "lan").code, 0)
+            changed = reg(sz(8, "elsewhere"), SNAPSHOT)[0]
+            refused = self.cli("--json", "undo", env=EVENT_DEBUG)
+            self.assertEqual(refused.code, 11, refused)
+            self.assertEqual([s["outcome"] for s in refused.doc["steps"]][7], "changed since", refused)
+            self.assertIn(f"{PREFIX}step 8 Server in {REGEDIT}ODBC\\ODBC.INI\\TARN INT Database changed since the "
+                          f'apply: now REG_SZ "elsewhere", before REG_SZ "old", as the apply wrote it REG_SZ '
+                          f'"10.70.0.2"', refused.stderr)
+            self.assertEqual(reg(SNAPSHOT)[0], changed, "a refused undo wrote")
+            self.assertEqual([e["id"] for e in reported_events(refused.stderr)], [1002])
+
+        with self.subTest("an apply stopped at step 8"):
+            reg(*seeded, ["delete-key", ODBC_KEY])
+            stopped_at = reg(SNAPSHOT)[0]
+            self.assertEqual(self.cli("--profile", path, "apply", "vsat").code, 28)
+            self.assertEqual(self.cli("undo").code, 0)
+            self.assertEqual(reg(SNAPSHOT)[0], stopped_at)
+
+    @unittest.skipUnless(os.path.exists(CLI32_EXE) and CLI_EXE != CLI32_EXE and WINDOWS_64 and RUNS_32_BIT,
+                         "needs the 32-bit build and a kernel that runs 32-bit programs")
+    def test_the_32_bit_program_undoes_an_apply_of_the_64_bit_one(self):
+        path = self.profile("undo-32.ini", "OthersAddress=10.71.0.1\r\nBcastUDPPort=7777\r\n")
+        original = reg(["seed"], SNAPSHOT)[0]
+        self.assertEqual(self.cli("--profile", path, "apply", "others").code, 0)
+        done, _ = run_wine(CLI32_EXE, ["undo"])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(reg(SNAPSHOT)[0], original)
 
     def test_guide_examples_read_what_the_program_writes(self):
         with open(GUIDE, encoding="utf-8") as f:

@@ -39,6 +39,8 @@ void WipeTarnKeys()
         RegDeleteTreeA(software, "TARN");
         // Only the client's data source: ODBC.INI holds other machines' sources too.
         RegDeleteTreeA(software, "ODBC\\ODBC.INI\\TARN INT Database");
+        // The record of the last apply goes with the client it was made on.
+        RegDeleteTreeA(software, "Wendlebrook\\Hostwend\\LastApply");
         RegCloseKey(software);
     }
 }
