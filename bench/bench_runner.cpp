@@ -3,7 +3,7 @@
 // TARN client's registry values and an HWD.ini beside the program.
 //
 //   bench_runner.exe --hostwend EXE --floor EXE --out TABLE.md [--samples FILE.csv]
-//                    [--cli EXE] [--floor-console EXE] [--reach-listener ADDRESS] [--runs N]
+//                    [--cli EXE] [--floor-show EXE] [--floor-console EXE] [--reach-listener ADDRESS] [--runs N]
 //                    [--warmup N] [--apply-runs N] [--reg-runs N] [--floor-class NAME]
 //
 // --apply-runs 0 leaves the Apply measurements out. --floor-class names the
@@ -15,9 +15,12 @@
 // The peak working set is read from the same process at that moment.
 // Apply: the eight value updates of one Apply, three ways: ApplyAddress on the
 // real registry; the same 32 registry calls in a bare loop; eight reg.exe add.
-// With --cli, also one hostwend-cli.exe apply vsat, in the reg.exe rounds;
-// with --floor-console too, hostwend-cli.exe show as a whole process against
-// an empty console program. With --reach-listener ADDRESS (a loopback
+// With --cli, also one hostwend-cli.exe apply vsat, in the reg.exe rounds, and
+// hostwend-cli.exe undo against the apply before it, both as whole processes;
+// with --floor-show too, hostwend-cli.exe show as a whole process against a
+// program that only reads and prints the eight values, and with
+// --floor-console an empty console program beside them. With
+// --reach-listener ADDRESS (a loopback
 // address), hostwend-cli.exe check lan --reach against a listener this program
 // opens on ADDRESS port 7777, beside check lan, both as whole processes.
 // Contenders take turns round by round; warm-up rounds are not recorded.
@@ -338,7 +341,8 @@ double TimeProcesses(const std::vector<std::wstring>& commands, const NulDevice&
 // ---------------------------------------------------------------- report
 
 struct Options {
-    std::wstring hostwend, floor, cli, floorConsole, reachListener, out, samples, floorClass = L"Hostwend.Floor";
+    std::wstring hostwend, floor, cli, floorShow, floorConsole, reachListener, out, samples,
+        floorClass = L"Hostwend.Floor";
     int runs = 40, warmup = 3, applyRuns = 201, regRuns = 15;
 };
 
@@ -353,6 +357,7 @@ Options Parse(int argc, wchar_t** argv)
         if (flag == L"--hostwend") o.hostwend = value;
         else if (flag == L"--floor") o.floor = value;
         else if (flag == L"--cli") o.cli = value;
+        else if (flag == L"--floor-show") o.floorShow = value;
         else if (flag == L"--floor-console") o.floorConsole = value;
         else if (flag == L"--reach-listener") o.reachListener = value;
         else if (flag == L"--out") o.out = value;
@@ -367,7 +372,8 @@ Options Parse(int argc, wchar_t** argv)
     if (o.hostwend.empty() || o.floor.empty() || o.out.empty())
         throw std::runtime_error(
             "usage: bench_runner --hostwend EXE --floor EXE --out TABLE.md [--samples FILE.csv] [--cli EXE] "
-            "[--runs N] [--warmup N] [--apply-runs N] [--reg-runs N] [--floor-class NAME]");
+            "[--floor-show EXE] [--floor-console EXE] [--reach-listener ADDRESS] [--runs N] [--warmup N] "
+            "[--apply-runs N] [--reg-runs N] [--floor-class NAME]");
     o.regRuns = std::min(o.regRuns, o.applyRuns);
     return o;
 }
@@ -431,7 +437,7 @@ double FileKb(const std::wstring& path)
 }
 
 // hostwend-cli takes its address from a profile: one for each address, in the
-// temporary folder while the run lasts, so that it writes what its round writes.
+// temporary folder while the run lasts.
 class CliProfile {
 public:
     CliProfile(const std::string& name, const std::string& address, const std::string& port,
@@ -550,18 +556,55 @@ int Run(const Options& o)
                      floor.peakWorkingSetKb);
     }
 
-    // The console program's start-up: a whole "show", which reads the eight
-    // values and no profile, against an empty console program.
+    // The console program's start-up: a whole "show" against its floor, which
+    // reads and prints the eight values and nothing more, the order swapped
+    // from round to round; then an empty console program, what any start costs.
+    // In the same rounds, an apply and its undo: undo needs an apply before
+    // it, and puts back what the round began with, so every round's apply
+    // changes the same values.
     const NulDevice nul;
-    const bool consoleStartup = !o.cli.empty() && !o.floorConsole.empty();
-    for (int round = 0; consoleStartup && round < o.warmup + o.runs; ++round) {
+    const bool consoleStartup = !o.cli.empty() && !o.floorShow.empty();
+    const bool emptyConsole = consoleStartup && !o.floorConsole.empty();
+    const bool undoPairs = !o.cli.empty();
+    // The client as installed (port 7777, broadcast on), and a profile that
+    // differs from it in all eight values, so that undo puts back all eight.
+    // Written once with the bare calls: a run stopped between an apply and
+    // its undo would otherwise leave the values the next run's apply writes.
+    const CliProfile undoProfile("hostwend-bench-undo.ini", "10.20.30.40", "7778");
+    if (undoPairs) {
+        std::vector<Update> installed = UpdatesFor("192.168.1.10", "7777");
+        installed[5].text = "0";  // DisableTCPBcast
+        TimeBareLoop(Prepare(installed));
+    }
+    const std::wstring applyForUndo = L"\"" + o.cli + L"\" --profile \"" + undoProfile.path + L"\" apply vsat";
+    const std::wstring undo = L"\"" + o.cli + L"\" undo";
+    for (int round = 0; (consoleStartup || undoPairs) && round < o.warmup + o.runs; ++round) {
         bool record = round >= o.warmup;
-        const double showMs = TimeProcesses({L"\"" + o.cli + L"\" show"}, nul);
-        const double floorMs = TimeProcesses({L"\"" + o.floorConsole + L"\""}, nul);
-        keep(record, "console.show", showMs);
-        keep(record, "console.floor", floorMs);
-        std::fprintf(stderr, "console %2d%s: hostwend-cli show %7.1f ms, floor %7.1f ms\n", round,
-                     record ? "" : " (warm-up)", showMs, floorMs);
+        double showMs = 0, floorMs = 0, emptyMs = 0, applyMs = 0, undoMs = 0;
+        for (int turn = 0; consoleStartup && turn < 2; ++turn) {
+            if ((turn == 0) == (round % 2 == 0))
+                showMs = TimeProcesses({L"\"" + o.cli + L"\" show"}, nul);
+            else
+                floorMs = TimeProcesses({L"\"" + o.floorShow + L"\""}, nul);
+        }
+        if (emptyConsole)
+            emptyMs = TimeProcesses({L"\"" + o.floorConsole + L"\""}, nul);
+        if (consoleStartup) {
+            keep(record, "console.show", showMs);
+            keep(record, "console.floor_show", floorMs);
+        }
+        if (emptyConsole)
+            keep(record, "console.empty", emptyMs);
+        // Both must exit 0: an undo refused or with nothing to undo ends early.
+        if (undoPairs) {
+            applyMs = TimeProcesses({applyForUndo}, nul);
+            undoMs = TimeProcesses({undo}, nul);
+            keep(record, "undo.apply", applyMs);
+            keep(record, "undo.undo", undoMs);
+        }
+        std::fprintf(stderr,
+                     "console %2d%s: show %7.1f ms, floor_show %7.1f ms, empty %7.1f ms; apply %7.1f ms, undo %7.1f ms\n",
+                     round, record ? "" : " (warm-up)", showMs, floorMs, emptyMs, applyMs, undoMs);
     }
 
     // check lan and check lan --reach against a listener on this computer, in
@@ -630,9 +673,14 @@ int Run(const Options& o)
     const std::wstring widePort(port.begin(), port.end());
     const CliProfile cliProfiles[2] = {{"hostwend-bench-0.ini", addresses[0], port},
                                        {"hostwend-bench-1.ini", addresses[1], port}};
+    // An apply writes only the values that change: the console program's
+    // apply takes the other address than its round's, which the contenders
+    // before it have written already, so that it writes as an operator's does
+    // (the six values that hold the address; the port and DisableTCPBcast
+    // already hold theirs).
     std::array<std::wstring, 2> cliCommands;
     for (std::size_t i = 0; i < 2; ++i)
-        cliCommands[i] = L"\"" + o.cli + L"\" --profile \"" + cliProfiles[i].path + L"\" apply vsat";
+        cliCommands[i] = L"\"" + o.cli + L"\" --profile \"" + cliProfiles[1 - i].path + L"\" apply vsat";
     hostwend::Win32Registry registry;
 
     for (int round = 0; o.applyRuns > 0 && round < o.warmup + o.applyRuns; ++round) {
@@ -661,11 +709,26 @@ int Run(const Options& o)
     rows.push_back({"Start-up", "hostwend.exe", "ms", startOwn, startOwn.median / startFloor.median,
                     PairedRatio(samples["startup.hostwend"], samples["startup.floor"]), "≤ 1.25 × floor", 1.25});
     if (consoleStartup) {
-        Summary floorConsole = summary("console.floor"), show = summary("console.show");
-        rows.push_back({"Console start-up", "floor_console.exe (floor)", "ms", floorConsole, 0, 0, "", 0});
+        Summary floorShow = summary("console.floor_show"), show = summary("console.show");
+        rows.push_back({"Console start-up", "floor_show.exe, the eight values read and printed (floor)", "ms",
+                        floorShow, 0, 0, "", 0});
         rows.push_back({"Console start-up", "hostwend-cli.exe show (whole process)", "ms", show,
-                        show.median / floorConsole.median, PairedRatio(samples["console.show"], samples["console.floor"]),
-                        "≤ 1.1 × floor", 1.1});
+                        show.median / floorShow.median,
+                        PairedRatio(samples["console.show"], samples["console.floor_show"]), "≤ 1.1 × floor", 1.1});
+        if (emptyConsole) {
+            Summary empty = summary("console.empty");
+            rows.push_back({"Console start-up", "floor_console.exe, an empty console program", "ms", empty,
+                            empty.median / floorShow.median,
+                            PairedRatio(samples["console.empty"], samples["console.floor_show"]), "for comparison", 0});
+        }
+    }
+    if (undoPairs) {
+        Summary apply = summary("undo.apply"), undone = summary("undo.undo");
+        rows.push_back({"Undo (whole process)", "hostwend-cli.exe apply vsat, eight values changed (floor)", "ms",
+                        apply, 0, 0, "", 0});
+        rows.push_back({"Undo (whole process)", "hostwend-cli.exe undo of that apply, eight values put back", "ms",
+                        undone, undone.median / apply.median, PairedRatio(samples["undo.undo"], samples["undo.apply"]),
+                        "≤ 1.1 × apply", 1.1});
     }
     if (!o.cli.empty() && !o.reachListener.empty()) {
         Summary plain = summary("check.plain"), reach = summary("check.reach");

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures hostwend.exe against its floors under Wine and writes
-# docs/benchmarks.md: start-up, the Apply sequence (also as one whole
-# hostwend-cli.exe apply vsat), peak working set and size.
+# docs/benchmarks.md: start-up (also of hostwend-cli.exe show), the Apply
+# sequence (also as one whole hostwend-cli.exe apply vsat), undo against
+# apply, peak working set and size.
 # Not part of scripts/test.sh: the numbers are for reading, not for passing.
 #
 #   bench/run.sh [--runs N] [--apply-runs N] [--reg-runs N] [--warmup N]
@@ -23,13 +24,14 @@ done
 
 scripts/install-deps.sh
 cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64 --target hostwend hostwend-cli floor_window floor_console bench_runner
+cmake --build --preset windows-x64 --target hostwend hostwend-cli floor_window floor_show floor_console \
+  bench_runner
 
 bench=$root/build/bench
 export WINEPREFIX=$bench/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
 # The programs and the floor side by side, with the HWD.ini the programs need.
 scripts/demo-prefix.sh "$WINEPREFIX" Bench build/windows-x64/hostwend-cli.exe build/windows-x64/bench/floor_window.exe \
-  build/windows-x64/bench/floor_console.exe
+  build/windows-x64/bench/floor_show.exe build/windows-x64/bench/floor_console.exe
 
 table=$bench/table.md
 samples=$bench/samples.csv
@@ -42,11 +44,16 @@ if [ "$(nice -n -10 nice 2>/dev/null)" -lt 0 ] 2>/dev/null; then
 fi
 niceness=$("${priority[@]}" nice 2>/dev/null)
 
+# winepath through the 64-bit loader: Debian's winepath script starts the
+# 32-bit one, which a kernel without IA-32 emulation cannot run.
+wine64=${HOSTWEND_WINE64:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+windows_path() { "$wine64" winepath -w "$1" 2>/dev/null; }
+
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 timeout 1800 "${priority[@]}" scripts/wine-session.sh wine build/windows-x64/bench/bench_runner.exe \
   --hostwend 'C:\Bench\hostwend.exe' --floor 'C:\Bench\floor_window.exe' --cli 'C:\Bench\hostwend-cli.exe' \
-  --floor-console 'C:\Bench\floor_console.exe' --reach-listener 127.0.0.77 \
-  --out "$(winepath -w "$table" 2>/dev/null)" --samples "$(winepath -w "$samples" 2>/dev/null)" \
+  --floor-show 'C:\Bench\floor_show.exe' --floor-console 'C:\Bench\floor_console.exe' --reach-listener 127.0.0.77 \
+  --out "$(windows_path "$table")" --samples "$(windows_path "$samples")" \
   "${runner_args[@]}"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 [ -s "$table" ] || { echo "bench_runner wrote no table" >&2; exit 1; }
