@@ -38,6 +38,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <map>
 #include <stdexcept>
@@ -573,7 +574,9 @@ int Run(const Options& o)
     const CliProfile undoProfile("hostwend-bench-undo.ini", "10.20.30.40", "7778");
     if (undoPairs) {
         std::vector<Update> installed = UpdatesFor("192.168.1.10", "7777");
-        installed[5].text = "0";  // DisableTCPBcast
+        for (Update& update : installed)
+            if (std::strcmp(update.name, "DisableTCPBcast") == 0)
+                update.text = "0";
         TimeBareLoop(Prepare(installed));
     }
     const std::wstring applyForUndo = L"\"" + o.cli + L"\" --profile \"" + undoProfile.path + L"\" apply vsat";
@@ -603,7 +606,8 @@ int Run(const Options& o)
             keep(record, "undo.undo", undoMs);
         }
         std::fprintf(stderr,
-                     "console %2d%s: show %7.1f ms, floor_show %7.1f ms, empty %7.1f ms; apply %7.1f ms, undo %7.1f ms\n",
+                     "console %2d%s: show %7.1f ms, floor_show %7.1f ms, empty %7.1f ms; "
+                     "apply %7.1f ms, undo %7.1f ms\n",
                      round, record ? "" : " (warm-up)", showMs, floorMs, emptyMs, applyMs, undoMs);
     }
 
