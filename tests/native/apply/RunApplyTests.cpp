@@ -1,3 +1,4 @@
+#include "Branch.h"
 #include "FakePlatform.h"
 #include "TarnClient.h"
 #include "apply/RunApply.h"
@@ -13,25 +14,12 @@ namespace {
 using testing::FakePlatform;
 using testing::kTarnValues;
 
-constexpr wchar_t kProfile[] = L"C:\\Sites\\branch.ini";
+constexpr const wchar_t* kProfile = testing::kBranchProfile;
 
 // A client whose port and DisableTCPBcast are numbers, the rest text, and a
 // profile with a VSAT and a Lan address.
 struct Machine : FakePlatform {
-    Machine()
-    {
-        for (std::size_t i = 0; i < kTarnValues.size(); ++i) {
-            if (i == 4 || i == 5)
-                SetDword(kTarnValues[i].first, kTarnValues[i].second, i == 4 ? 1 : 0);
-            else
-                SetString(kTarnValues[i].first, kTarnValues[i].second, "old");
-        }
-        ordinaryFiles[kProfile] = L"branch.ini";
-        profileFilePath = kProfile;
-        SetProfileEntry("SETUP", "LanAddress", "10.1.2.3");
-        SetProfileEntry("SETUP", "VsatAddress", "172.20.4.2");
-        SetProfileEntry("SETUP", "BcastUDPPort", "7777");
-    }
+    Machine() { testing::SeedBranch(*this); }
     UndoOutcome Undo(ApplyMode mode = ApplyMode::Write)
     {
         UndoRequest request;
