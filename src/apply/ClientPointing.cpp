@@ -64,7 +64,7 @@ ClientPointing PointingOf(const StepValues& values, ProfileFiles& files, Profile
         return pointing;
     for (const ConnectionType& type : kConnectionTypes) {
         const ProfileValue address = ReadProfileEntry(files, state, type.addressKey);
-        if (ProfileValueRefusal(type.addressKey, address.value, address.length).empty() &&
+        if (ProfileValueRefusal(type.addressKey, address.value, address.Length()).empty() &&
             SameAddress(address.value, *pointing.heldAddress)) {
             pointing.pointsAt = PointsAt::ProfileType;
             pointing.type = &type;

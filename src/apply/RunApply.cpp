@@ -1,5 +1,6 @@
 #include "apply/RunApply.h"
 
+#include "apply/ApplyTurn.h"
 #include "record/ExitCodes.h"
 #include "rollback/LastApplyStore.h"
 
@@ -161,19 +162,12 @@ void Run(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& reque
         Walk(roles, request, outcome);
         return;
     }
-    // One apply at a time on this computer: two would interleave their writes
-    // and leave a mixture of two servers behind.
-    ApplyLockResult lock = TakeApplyTurn(roles.computer, request.waiting);
-    if (lock.outcome != LockOutcome::Acquired) {
-        outcome.refusal = lock.outcome == LockOutcome::Busy ? Refusal::LockBusy : Refusal::LockUnusable;
-        outcome.lockReason = std::move(lock.reason);
+    ApplyTurn turn = TakeTurn(roles.computer, request.program, request.waiting);
+    if (turn.lock.outcome != LockOutcome::Acquired) {
+        outcome.refusal = turn.lock.outcome == LockOutcome::Busy ? Refusal::LockBusy : Refusal::LockUnusable;
+        outcome.lockReason = std::move(turn.lock.reason);
         return;
     }
-    // Its turn come, a console apply runs to its last step: Ctrl+C or a closed
-    // console waits for it. Released before the lock.
-    std::unique_ptr<InterruptionHold> hold;
-    if (request.program == ApplyProgram::Console)
-        hold = roles.computer.HoldInterruptions();
     Walk(roles, request, outcome);
 }
 

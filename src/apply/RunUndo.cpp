@@ -1,5 +1,6 @@
 #include "apply/RunUndo.h"
 
+#include "apply/ApplyTurn.h"
 #include "record/ApplyRecord.h"
 #include "record/ExitCodes.h"
 
@@ -94,15 +95,13 @@ void Run(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& outco
         PlanAndPutBack(roles, request, outcome);
         return;
     }
-    ApplyLockResult lock = TakeApplyTurn(roles.computer, request.waiting);
-    if (lock.outcome != LockOutcome::Acquired) {
-        outcome.refusal = lock.outcome == LockOutcome::Busy ? UndoRefusal::LockBusy : UndoRefusal::LockUnusable;
-        outcome.lockReason = std::move(lock.reason);
+    // The same turn as an apply's: an undo and an apply never interleave.
+    ApplyTurn turn = TakeTurn(roles.computer, request.program, request.waiting);
+    if (turn.lock.outcome != LockOutcome::Acquired) {
+        outcome.refusal = turn.lock.outcome == LockOutcome::Busy ? UndoRefusal::LockBusy : UndoRefusal::LockUnusable;
+        outcome.lockReason = std::move(turn.lock.reason);
         return;
     }
-    std::unique_ptr<InterruptionHold> hold;
-    if (request.program == ApplyProgram::Console)
-        hold = roles.computer.HoldInterruptions();
     PlanAndPutBack(roles, request, outcome);
 }
 

@@ -53,6 +53,14 @@ StepOutcome StepOf(std::size_t index, const RegValueRead& before, const StepRun&
     return outcome;
 }
 
+// Why an apply or an undo did not get its turn.
+std::wstring LockRefusal(bool busy, const std::wstring& reason)
+{
+    return (busy ? L"another Hostwend is applying settings on this computer and did not finish within 30 seconds"
+                 : L"the apply lock cannot be used: " + reason) +
+           L"; nothing was written";
+}
+
 std::wstring CommandLine(const CommandResult& result)
 {
     return std::wstring(CommandText(result.command)) + L" " + std::wstring(result.type->name);
@@ -90,11 +98,8 @@ void Tell(const ApplyOutcome& outcome, std::wstring_view profileName, CommandRes
                        std::wstring(kNothingWritten);
         return;
     case Refusal::LockBusy:
-        result.error = L"another Hostwend is applying settings on this computer and did not finish within "
-                       L"30 seconds" + std::wstring(kNothingWritten);
-        return;
     case Refusal::LockUnusable:
-        result.error = L"the apply lock cannot be used: " + outcome.lockReason + std::wstring(kNothingWritten);
+        result.error = LockRefusal(outcome.refusal == Refusal::LockBusy, outcome.lockReason);
         return;
     case Refusal::RecordUnwritable:
         result.error = L"the record of this apply, which undo needs, cannot be stored in HKEY_LOCAL_MACHINE\\" +
@@ -221,11 +226,8 @@ void TellUndo(const UndoOutcome& outcome, CommandResult& result)
                        std::wstring(kNothingWritten);
         return;
     case UndoRefusal::LockBusy:
-        result.error = L"another Hostwend is applying settings on this computer and did not finish within "
-                       L"30 seconds" + std::wstring(kNothingWritten);
-        return;
     case UndoRefusal::LockUnusable:
-        result.error = L"the apply lock cannot be used: " + outcome.lockReason + std::wstring(kNothingWritten);
+        result.error = LockRefusal(outcome.refusal == UndoRefusal::LockBusy, outcome.lockReason);
         return;
     case UndoRefusal::NothingToUndo:
         result.error = outcome.record.record

@@ -21,7 +21,7 @@ ApplyValues ReadApplyValues(ProfileFiles& files, ProfileState& state, std::wstri
     ApplyValues values;
     for (auto [key, value] : {std::pair{addressKey, &values.address}, std::pair{kPortKey, &values.port}}) {
         *value = ReadProfileEntry(files, state, key);
-        values.refusal = ProfileValueRefusal(key, (*value)->value, (*value)->length, profileName);
+        values.refusal = ProfileValueRefusal(key, (*value)->value, (*value)->Length(), profileName);
         if (!values.refusal.empty())
             return values;
     }

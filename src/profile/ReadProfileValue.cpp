@@ -30,7 +30,7 @@ ProfileValue ReadProfileEntry(ProfileFiles& files, ProfileState& state, std::wst
     count = std::min<std::uint32_t>(count, kProfileBufferLength - 1);
     state.ProfileLength = static_cast<std::int16_t>(count);
     std::wstring asWritten(state.ProfileBuffer.data(), count);
-    return {UpperCase(asWritten), asWritten, state.ProfileLength};
+    return {UpperCase(asWritten), asWritten};
 }
 
 std::wstring ReadProfileValue(ProfileFiles& files, ProfileState& state, std::wstring_view key)

@@ -16,8 +16,9 @@ namespace hostwend {
 // One value as a read returned it: what is applied, and what a refusal quotes.
 struct ProfileValue {
     std::wstring value;      // upper-cased, as ReadProfileValue returns it
-    std::wstring asWritten;  // as the file holds it
-    std::int16_t length = 0;  // ProfileLength after the read: a full buffer may have cut it
+    std::wstring asWritten;  // as the file holds it; its length is the read's ProfileLength
+
+    [[nodiscard]] std::int16_t Length() const { return static_cast<std::int16_t>(asWritten.size()); }
 };
 
 // ReadProfileValue, keeping the value as the file holds it too.

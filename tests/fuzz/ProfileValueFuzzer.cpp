@@ -61,21 +61,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // REG_DWORD: written exactly when the text is such a number, as its bytes.
     std::int64_t number = 0;
     const bool accepted = ExpectedNumber(text, number);
-    const std::wstring numberResult = hostwend::UpdateRegValue(platform, hostwend::kHkeyLocalMachine,
-                                                               L"SOFTWARE\\Fuzz", L"Number", wide);
+    const hostwend::UpdateResult numberResult = hostwend::UpdateRegValue(platform, hostwend::kHkeyLocalMachine,
+                                                                        L"SOFTWARE\\Fuzz", L"Number", wide);
     const auto stored = platform.Value("SOFTWARE\\Fuzz", "Number");
     if (!stored || stored->type != hostwend::kRegDword || stored->data.size() != 4)
         Fail("the number value lost its type or size");
     const std::uint32_t bits = stored->data[0] | stored->data[1] << 8 | stored->data[2] << 16 |
                                static_cast<std::uint32_t>(stored->data[3]) << 24;
-    if (accepted != numberResult.empty())
+    if (accepted != (numberResult == hostwend::UpdateResult::Done))
         Fail("accepted a text that is no number in range, or refused one that is");
     if (accepted ? bits != static_cast<std::uint32_t>(number) : bits != 0x5A5A5A5A)
         Fail("stored bytes differ from the number");
+    // What an apply takes for "already holds its new data" is exactly what it writes.
+    if (accepted && hostwend::NewDataBytes(platform, hostwend::kRegDword, wide) != stored->data)
+        Fail("the bytes a number is compared by differ from those written");
 
     // REG_SZ: the text without surrounding spaces, then one NUL.
-    if (!hostwend::UpdateRegValue(platform, hostwend::kHkeyLocalMachine, L"SOFTWARE\\Fuzz", L"Text", wide).empty())
+    if (hostwend::UpdateRegValue(platform, hostwend::kHkeyLocalMachine, L"SOFTWARE\\Fuzz", L"Text", wide) !=
+        hostwend::UpdateResult::Done)
         Fail("a text value was refused");
+    const auto textAsRead = platform.ValueAsReadW("SOFTWARE\\Fuzz", "Text");
+    if (!textAsRead || hostwend::NewDataBytes(platform, hostwend::kRegSz, wide) != textAsRead->data)
+        Fail("the bytes a text is compared by differ from those a read returns");
     const auto textValue = platform.Value("SOFTWARE\\Fuzz", "Text");
     std::string expected = Trimmed(text);
     expected.push_back('\0');

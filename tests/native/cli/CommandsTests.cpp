@@ -1,4 +1,5 @@
 #include "FakeNetwork.h"
+#include "Branch.h"
 #include "FakePlatform.h"
 #include "TarnClient.h"
 #include "cli/Arguments.h"
@@ -17,28 +18,13 @@ using hostwend::testing::FakeNetwork;
 using hostwend::testing::FakePlatform;
 using hostwend::testing::kTarnValues;
 
-constexpr wchar_t kProfile[] = L"C:\\Sites\\branch.ini";
+constexpr const wchar_t* kProfile = testing::kBranchProfile;
 
 Arguments Parse(std::vector<std::wstring> words) { return ParseArguments(words); }
 
 // Counts what the lock covers: every write must happen while it is held.
 struct Machine : FakePlatform {
-    Machine()
-    {
-        for (std::size_t i = 0; i < kTarnValues.size(); ++i) {
-            if (i == 4 || i == 5)
-                SetDword(kTarnValues[i].first, kTarnValues[i].second, i == 4 ? 1 : 0);
-            else
-                SetString(kTarnValues[i].first, kTarnValues[i].second, "old");
-        }
-        ordinaryFiles[kProfile] = L"branch.ini";
-        profileFilePath = kProfile;
-        SetProfileEntry("SETUP", "LanAddress", "10.1.2.3");
-        SetProfileEntry("SETUP", "VPNAddress", "10.0.0.7");
-        SetProfileEntry("SETUP", "VsatAddress", "172.20.4.2");
-        SetProfileEntry("SETUP", "OthersAddress", "server1.example.net");
-        SetProfileEntry("SETUP", "BcastUDPPort", "7777");
-    }
+    Machine() { testing::SeedBranch(*this); }
     RegStatus RegSetValueExA(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                              std::uint32_t size) override
     {
