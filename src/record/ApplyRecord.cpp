@@ -161,6 +161,43 @@ std::uint32_t IdOf(ApplyEnd end)
     return kEventRefused;
 }
 
+// The ten inserts every event begins with: who, where, what was asked, how it ended.
+ApplyEvent EventHead(ApplyProgram program, ApplyEnd end, std::wstring_view account, std::wstring_view computer,
+                     std::wstring type, std::wstring address, std::wstring port, std::wstring_view place,
+                     std::wstring_view outcome, int exitCode)
+{
+    ApplyEvent event;
+    event.type = TypeOf(end);
+    event.id = IdOf(end);
+    event.strings = {
+        program == ApplyProgram::Window ? L"window" : L"console",
+        std::wstring(kProgramVersion),
+        account.empty() ? L"(unknown)" : Insert(account, InsertOf::Name),
+        computer.empty() ? L"(unknown)" : Insert(computer, InsertOf::Name),
+        std::move(type),
+        std::move(address),
+        std::move(port),
+        Insert(place, InsertOf::Name),
+        Insert(outcome, InsertOf::Name),
+        DecimalText(static_cast<std::uint32_t>(exitCode)),
+    };
+    return event;
+}
+
+// Composes and writes an event; never throws: the record never changes an
+// outcome.
+template <typename Attempt, typename Compose>
+std::uint32_t Report(EventLog& log, const Attempt& attempt, Compose compose) noexcept
+{
+    constexpr std::uint32_t kWin32NotEnoughMemory = 8;
+    try {
+        const ApplyEvent event = compose(log.AccountName(), log.ComputerName(), attempt);
+        return log.Report(event.type, event.id, event.strings);
+    } catch (...) {
+        return kWin32NotEnoughMemory;
+    }
+}
+
 // A value's data for the record as a read shows it.
 std::wstring DataText(const RegData& data) { return Insert(RegDataText(data.type, data.bytes)); }
 
@@ -179,23 +216,13 @@ std::wstring PutBackText(const UndoStep& planned, const PutBackStep* done)
 
 ApplyEvent ComposeUndoEvent(std::wstring_view account, std::wstring_view computer, const UndoAttempt& attempt)
 {
-    ApplyEvent event;
-    event.type = TypeOf(attempt.end);
-    event.id = IdOf(attempt.end);
     const LastApply* record = attempt.record;
-    const std::wstring type = record ? std::wstring(ConnectionName(record->connection)) : L"(none)";
-    event.strings = {
-        attempt.program == ApplyProgram::Window ? L"window" : L"console",
-        std::wstring(kProgramVersion),
-        account.empty() ? L"(unknown)" : Insert(account, InsertOf::Name),
-        computer.empty() ? L"(unknown)" : Insert(computer, InsertOf::Name),
-        type,
-        record ? ProfileValueText(record->address) : L"(not read)",
-        record ? ProfileValueText(record->port) : L"(not read)",
-        std::wstring(kLocalMachineName) + L"\\" + std::wstring(kLastApplyKey),
-        Insert(attempt.outcome, InsertOf::Name),
-        DecimalText(static_cast<std::uint32_t>(attempt.exitCode)),
-    };
+    ApplyEvent event = EventHead(attempt.program, attempt.end, account, computer,
+                                 record ? std::wstring(ConnectionName(record->connection)) : L"(none)",
+                                 record ? ProfileValueText(record->address) : L"(not read)",
+                                 record ? ProfileValueText(record->port) : L"(not read)",
+                                 std::wstring(kLocalMachineName) + L"\\" + std::wstring(kLastApplyKey),
+                                 attempt.outcome, attempt.exitCode);
     if (attempt.end == ApplyEnd::Refused || !attempt.plan)
         return event;
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
@@ -211,33 +238,15 @@ ApplyEvent ComposeUndoEvent(std::wstring_view account, std::wstring_view compute
 
 std::uint32_t RecordUndo(EventLog& log, const UndoAttempt& attempt) noexcept
 {
-    constexpr std::uint32_t kWin32NotEnoughMemory = 8;
-    try {
-        const ApplyEvent event = ComposeUndoEvent(log.AccountName(), log.ComputerName(), attempt);
-        return log.Report(event.type, event.id, event.strings);
-    } catch (...) {
-        return kWin32NotEnoughMemory;
-    }
+    return Report(log, attempt, ComposeUndoEvent);
 }
 
 ApplyEvent ComposeApplyEvent(std::wstring_view account, std::wstring_view computer,
                              const ApplyAttempt& attempt)
 {
-    ApplyEvent event;
-    event.type = TypeOf(attempt.end);
-    event.id = IdOf(attempt.end);
-    event.strings = {
-        attempt.program == ApplyProgram::Window ? L"window" : L"console",
-        std::wstring(kProgramVersion),
-        account.empty() ? L"(unknown)" : Insert(account, InsertOf::Name),
-        computer.empty() ? L"(unknown)" : Insert(computer, InsertOf::Name),
-        std::wstring(attempt.connectionType),
-        ProfileValueText(attempt.address),
-        ProfileValueText(attempt.port),
-        Insert(attempt.profilePath, InsertOf::Name),
-        Insert(attempt.outcome, InsertOf::Name),
-        DecimalText(static_cast<std::uint32_t>(attempt.exitCode)),
-    };
+    ApplyEvent event = EventHead(attempt.program, attempt.end, account, computer, std::wstring(attempt.connectionType),
+                                 ProfileValueText(attempt.address), ProfileValueText(attempt.port),
+                                 attempt.profilePath, attempt.outcome, attempt.exitCode);
     if (attempt.end == ApplyEnd::Refused)
         return event;
     // What each value held and holds now, so that an investigator can see
@@ -260,13 +269,7 @@ ApplyEvent ComposeApplyEvent(std::wstring_view account, std::wstring_view comput
 
 std::uint32_t RecordApply(EventLog& log, const ApplyAttempt& attempt) noexcept
 {
-    constexpr std::uint32_t kWin32NotEnoughMemory = 8;
-    try {
-        const ApplyEvent event = ComposeApplyEvent(log.AccountName(), log.ComputerName(), attempt);
-        return log.Report(event.type, event.id, event.strings);
-    } catch (...) {
-        return kWin32NotEnoughMemory;
-    }
+    return Report(log, attempt, ComposeApplyEvent);
 }
 
 } // namespace hostwend
