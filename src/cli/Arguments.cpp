@@ -205,7 +205,7 @@ std::wstring_view UsageText()
            L"          cannot store it, or --strict and a warning; nothing written\r\n"
            L"  4       another apply on this computer did not finish within 30 seconds;\r\n"
            L"          nothing written\r\n"
-           L"  5       check or apply without administrator rights; nothing written\r\n"
+           L"  5       check, apply or undo without administrator rights; nothing written\r\n"
            L"  6       the apply lock cannot be used (see the message); nothing written\r\n"
            L"  9       check --reach: apply would succeed, but the server cannot be reached\r\n"
            L"          (name not resolved, refused, timed out, network unreachable)\r\n"
