@@ -19,6 +19,9 @@ constexpr std::wstring_view kLockUnusable =
 constexpr std::wstring_view kRecordUnwritable =
     L"Hostwend cannot keep the record of the values it would change, which is needed to put them back, so it "
     L"has changed nothing. Tell your administrator: the record cannot be stored (Windows error ";
+constexpr std::wstring_view kBeforeUnreadable =
+    L"Hostwend cannot read a value it would change, so it could not put it back, and it has changed nothing. "
+    L"Tell your administrator: ";
 constexpr std::wstring_view kInternalError = L"internal error; some values may already be written";
 
 const ConnectionType* ChosenType(Desk& desk)
@@ -63,6 +66,12 @@ std::wstring Told(const ApplyOutcome& outcome, const ConnectionType& type, bool 
     case Refusal::RecordUnwritable:
         return std::wstring(kRecordUnwritable) + DecimalText(static_cast<std::uint32_t>(outcome.recordStatus)) +
                L").";
+    case Refusal::BeforeUnreadable: {
+        const ApplyStep& step = ApplySteps()[*outcome.unreadableStep];
+        return std::wstring(kBeforeUnreadable) + L"the setting " + std::wstring(step.valueName) + L" in " +
+               RegeditKeyName(step.keyPath, windows64) + L" cannot be read (Windows error " +
+               DecimalText(static_cast<std::uint32_t>(outcome.before[*outcome.unreadableStep].status)) + L").";
+    }
     case Refusal::ProfileValue:
     case Refusal::NotElevated:  // the console's alone: the window's manifest asks for the rights
     case Refusal::ProfileMissing:

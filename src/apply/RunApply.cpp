@@ -3,6 +3,7 @@
 #include "apply/ApplyTurn.h"
 #include "record/ExitCodes.h"
 #include "rollback/LastApplyStore.h"
+#include "rollback/UndoPlan.h"
 
 #include <memory>
 #include <utility>
@@ -29,6 +30,7 @@ int ExitCodeOf(Refusal refusal)
     case Refusal::LockUnusable:
         return kExitLockUnusable;
     case Refusal::RecordUnwritable:
+    case Refusal::BeforeUnreadable:
         return kExitRecordUnusable;
     }
     return kExitDone;
@@ -95,9 +97,11 @@ bool WillBeWritten(const ApplyRun& check, std::size_t step)
 }
 
 // Each value as it is and as the checked walk is about to write it, in the
-// bytes a read returns, with who applies what.
+// bytes a read returns, with who applies what. An earlier apply that stopped
+// part-way and was not undone is folded in: undo takes the two back as one.
 LastApply RecordOf(const ApplyRoles& roles, const ApplyRequest& request, const std::wstring& address,
-                   const std::wstring& port, const StepValues& before, const ApplyRun& check)
+                   const std::wstring& port, const StepValues& before, const ApplyRun& check,
+                   const LastApply* unfinished)
 {
     LastApply record;
     record.time = roles.computer.UtcTimeNow();
@@ -106,16 +110,25 @@ LastApply RecordOf(const ApplyRoles& roles, const ApplyRequest& request, const s
     record.connection = request.type->option;
     record.address = address;
     record.port = port;
+    record.finished = false;
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
         const std::optional<RegValueNow>& now = before[i].now;
-        if (!now)
-            continue;
-        record.steps[i].before = RegData{now->type, now->bytes};
-        if (WillBeWritten(check, i))
+        std::optional<RegData> toWrite;
+        if (now && WillBeWritten(check, i))
             if (auto bytes = NewDataBytes(roles.registry, now->type, check.steps[i].newValue))
-                record.steps[i].written = RegData{now->type, std::move(*bytes)};
+                toWrite = RegData{now->type, std::move(*bytes)};
+        record.steps[i] = RecordedStepFor(before[i], std::move(toWrite), unfinished ? &unfinished->steps[i] : nullptr);
     }
     return record;
+}
+
+// The record of an apply that stopped part-way and has not been undone.
+std::optional<LastApply> UnfinishedApply(Registry& registry)
+{
+    LastApplyRead last = ReadLastApply(registry);
+    if (last.record && !last.record->finished && !last.record->undone)
+        return std::move(last.record);
+    return std::nullopt;
 }
 
 // Under the lock (for an apply): the values before, every step checked, then
@@ -135,22 +148,36 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
         outcome.refusal = Refusal::ProfileData;
         return;
     }
+    // A value written without its data before could never be put back.
+    bool writes = false;
+    for (std::size_t i = 0; i < kApplyStepCount; ++i) {
+        if (!WillBeWritten(run, i))
+            continue;
+        writes = true;
+        if (outcome.before[i].read != ValueRead::Read) {
+            outcome.refusal = Refusal::BeforeUnreadable;
+            outcome.unreadableStep = i;
+            return;
+        }
+    }
     if (request.mode != ApplyMode::Write)
         return;
-    // What undo needs, stored before the first write; an apply that changes
-    // nothing leaves the record of the last real change as it is.
-    bool writes = false;
-    for (std::size_t i = 0; i < kApplyStepCount; ++i)
-        writes = writes || WillBeWritten(run, i);
-    if (writes) {
-        outcome.recordStatus =
-            WriteLastApply(roles.registry, RecordOf(roles, request, outcome.address->value, port, outcome.before, run));
+    // What undo needs, stored before the first write and marked finished
+    // after the last. An apply that changes nothing leaves the record of the
+    // last real change as it is, unless that one is still unfinished.
+    const std::optional<LastApply> unfinished = UnfinishedApply(roles.registry);
+    const bool recorded = writes || unfinished;
+    if (recorded) {
+        outcome.recordStatus = WriteLastApply(
+            roles.registry, RecordOf(roles, request, address, port, outcome.before, run, unfinished ? &*unfinished : nullptr));
         if (outcome.recordStatus != kErrorSuccess) {
             outcome.refusal = Refusal::RecordUnwritable;
             return;
         }
     }
     run = ApplyAddress(roles.registry, address, port, ApplyMode::Write, vsatWanted, outcome.before);
+    if (recorded && !run.failedStep)
+        outcome.finishStatus = MarkFinished(roles.registry);
 }
 
 void Run(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& request, ApplyOutcome& outcome)

@@ -40,6 +40,7 @@ enum class Refusal {
     LockBusy,           // another apply held the lock for the whole wait
     LockUnusable,       // the lock cannot be used: lockReason says why
     RecordUnwritable,   // the record that undo needs could not be stored: recordStatus says why
+    BeforeUnreadable,   // a value it would write cannot be read, so undo could not put it back: unreadableStep
 };
 
 struct ApplyOutcome;
@@ -77,6 +78,10 @@ struct ApplyOutcome {
     // (a check's, and an apply refused for its profile's data).
     std::optional<ApplyRun> run;
     RegStatus recordStatus = kErrorSuccess;  // with RecordUnwritable: the Windows error of the undo record
+    std::optional<std::size_t> unreadableStep;  // with BeforeUnreadable: its read in before says why
+    // Not success: the undo record could not be marked finished once every
+    // value was written, so the next apply will be undone together with this one.
+    RegStatus finishStatus = kErrorSuccess;
     std::uint32_t recordError = 0;  // the event log's refusal of the event, 0 when written or none due
 
     [[nodiscard]] bool Refused() const { return refusal != Refusal::None; }

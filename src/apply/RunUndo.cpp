@@ -4,6 +4,7 @@
 #include "record/ApplyRecord.h"
 #include "record/ExitCodes.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -77,12 +78,21 @@ void PlanAndPutBack(const ApplyRoles& roles, const UndoRequest& request, UndoOut
         outcome.refusal = UndoRefusal::ChangedSince;
         return;
     }
+    // Every value already back (an undo whose mark was lost, or put back by
+    // hand): the record is undone, and an undo marks it so.
+    const bool alreadyBack = std::none_of(plan.begin(), plan.end(),
+                                          [](const UndoStep& step) { return step.action == UndoAction::Restore; });
+    if (alreadyBack)
+        outcome.refusal = UndoRefusal::NothingToUndo;
     if (request.mode != ApplyMode::Write)
         return;
-    const PutBackRun& run = outcome.run.emplace(PutBack(roles.registry, plan));
     // A write that failed leaves the record as it is: undo may be run again to finish.
-    if (PutBackSucceeded(run))
-        outcome.markStatus = MarkUndone(roles.registry, roles.computer.UtcTimeNow(), roles.eventLog.AccountName());
+    if (!alreadyBack && !PutBackSucceeded(outcome.run.emplace(PutBack(roles.registry, plan))))
+        return;
+    UndoMark mark{roles.computer.UtcTimeNow(), roles.eventLog.AccountName()};
+    outcome.markStatus = MarkUndone(roles.registry, mark.when, mark.by);
+    if (outcome.markStatus == kErrorSuccess)
+        outcome.record.record->undone = std::move(mark);
 }
 
 void Run(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& outcome)

@@ -53,6 +53,15 @@ StepOutcome StepOf(std::size_t index, const RegValueRead& before, const StepRun&
     return outcome;
 }
 
+// What to do next about an undo record that cannot be stored (exit code 12).
+constexpr std::wstring_view kRecordRemedy =
+    L": make sure the registry can be written and that only SYSTEM and the Administrators can change the key "
+    L"(delete it if anyone else could: apply makes it anew), then apply again";
+// ... or that cannot be used by undo.
+constexpr std::wstring_view kUndoRecordRemedy =
+    L": undo cannot take this apply back; put the values back as the apply's event in the Application log "
+    L"lists them (each value before and after), or apply the connection type wanted";
+
 // Why an apply or an undo did not get its turn.
 std::wstring LockRefusal(bool busy, const std::wstring& reason)
 {
@@ -105,8 +114,17 @@ void Tell(const ApplyOutcome& outcome, std::wstring_view profileName, CommandRes
         result.error = L"the record of this apply, which undo needs, cannot be stored in HKEY_LOCAL_MACHINE\\" +
                        std::wstring(kLastApplyKey) + L" (Windows error " +
                        DecimalText(static_cast<std::uint32_t>(outcome.recordStatus)) + L")" +
-                       std::wstring(kNothingWritten);
+                       std::wstring(kNothingWritten) + std::wstring(kRecordRemedy);
         return;
+    case Refusal::BeforeUnreadable: {
+        const StepOutcome& unreadable = result.steps[*outcome.unreadableStep];
+        result.error = L"step " + std::to_wstring(unreadable.number) + L" " + std::wstring(unreadable.step->valueName) +
+                       L" in " + unreadable.regeditKey + L" cannot be read (Windows error " +
+                       DecimalText(static_cast<std::uint32_t>(outcome.before[*outcome.unreadableStep].status)) +
+                       L"), so undo could not put it back" + std::wstring(kNothingWritten) +
+                       L": grant SYSTEM and the Administrators the right to query its key's values, then apply again";
+        return;
+    }
     case Refusal::ProfileData: {
         const StepOutcome& misfit = result.steps[*outcome.run->profileDataStep];
         const bool address = misfit.step->carriesAddress;
@@ -122,7 +140,15 @@ void Tell(const ApplyOutcome& outcome, std::wstring_view profileName, CommandRes
     } else if (write) {
         result.report = AppliedReport(*result.type, outcome.address->value);
     } else if (outcome.ChangesAnything()) {
-        result.report = L"apply " + std::wstring(result.type->name) + L" would write every value.";
+        std::size_t writes = 0;
+        std::size_t holding = 0;
+        for (const StepRun& step : outcome.run->steps) {
+            writes += step.state == StepState::WouldBeWritten;
+            holding += step.state == StepState::Unchanged;
+        }
+        result.report = L"apply " + std::wstring(result.type->name) + L" would write " + std::to_wstring(writes) +
+                        (writes == 1 ? L" value" : L" values") + L"; " + std::to_wstring(holding) +
+                        (holding == 1 ? L" already holds its" : L" already hold their") + L" new data.";
     } else {
         result.report = L"apply " + std::wstring(result.type->name) +
                         L" would change nothing: every value already holds its new data.";
@@ -146,6 +172,10 @@ CommandResult Describe(const ApplyOutcome& outcome, std::wstring_view profileNam
         for (std::size_t i = 0; i < kApplyStepCount; ++i)
             result.steps.push_back(StepOf(i, outcome.before[i], outcome.run->steps[i], windows64));
     Tell(outcome, profileName, result);
+    if (outcome.finishStatus != kErrorSuccess)
+        result.warnings.push_back(L"every value is written, but the record of this apply could not be marked finished "
+                                  L"(Windows error " + DecimalText(static_cast<std::uint32_t>(outcome.finishStatus)) +
+                                  L"): undo will also take back the apply before it, if that one stopped part-way");
     result.exitCode = outcome.exitCode;
     result.recordError = outcome.recordError;
     // The one the error names first, then a line for each other failure.
@@ -229,18 +259,24 @@ void TellUndo(const UndoOutcome& outcome, CommandResult& result)
     case UndoRefusal::LockUnusable:
         result.error = LockRefusal(outcome.refusal == UndoRefusal::LockBusy, outcome.lockReason);
         return;
-    case UndoRefusal::NothingToUndo:
-        result.error = outcome.record.record
-                           ? L"nothing to undo: the last apply, at " + outcome.record.record->time + L", was undone at " +
-                                 outcome.record.record->undone->when + L" by " + outcome.record.record->undone->by
-                           : L"nothing to undo: no apply is on record on this computer";
+    case UndoRefusal::NothingToUndo: {
+        const LastApply* last = outcome.record.record ? &*outcome.record.record : nullptr;
+        if (!last)
+            result.error = L"nothing to undo: no apply is on record on this computer";
+        else if (last->undone)
+            result.error = L"nothing to undo: the last apply, at " + last->time + L", was undone at " +
+                           last->undone->when + L" by " + last->undone->by;
+        else
+            result.error = L"nothing to undo: every value the last apply, at " + last->time +
+                           L", changed already holds its data from before";
         return;
+    }
     case UndoRefusal::RecordUnusable:
         result.error = L"the record of the last apply cannot be used: " + outcome.record.reason +
                        (outcome.record.status != kErrorSuccess
                             ? L" (Windows error " + DecimalText(static_cast<std::uint32_t>(outcome.record.status)) + L")"
                             : L"") +
-                       std::wstring(kNothingWritten);
+                       std::wstring(kNothingWritten) + std::wstring(kUndoRecordRemedy);
         return;
     case UndoRefusal::ChangedSince: {
         std::size_t changed = 0;
@@ -311,6 +347,8 @@ CommandResult DescribeUndo(const UndoOutcome& outcome, bool windows64, CommandRe
             StepOutcome step = ValueNow(i, planned.now, windows64);
             if (planned.recorded.before)
                 step.newData = RegDataText(planned.recorded.before->type, planned.recorded.before->bytes);
+            if (planned.recorded.written)
+                step.appliedData = RegDataText(planned.recorded.written->type, planned.recorded.written->bytes);
             step.changedSince = planned.action == UndoAction::ChangedSince;
             step.state = planned.action == UndoAction::Unchanged ? StepState::Unchanged
                          : result.command == CommandName::CheckUndo ? StepState::WouldBeWritten
@@ -327,6 +365,10 @@ CommandResult DescribeUndo(const UndoOutcome& outcome, bool windows64, CommandRe
         }
     }
     TellUndo(outcome, result);
+    if (outcome.markStatus != kErrorSuccess)
+        result.warnings.push_back(L"every value is back, but the record of the last apply could not be marked undone "
+                                  L"(Windows error " + DecimalText(static_cast<std::uint32_t>(outcome.markStatus)) +
+                                  L"): the next undo finds nothing to put back and marks it then");
     result.exitCode = outcome.exitCode;
     result.recordError = outcome.recordError;
     return result;
@@ -334,6 +376,8 @@ CommandResult DescribeUndo(const UndoOutcome& outcome, bool windows64, CommandRe
 
 CommandResult Undo(const ApplyRoles& roles, const std::function<void()>& waiting, CommandResult result)
 {
+    // Undo reads no profile, yet a report says whether the file is there.
+    result.profileFound = !roles.files.FileTest(result.profilePath).name.empty();
     const bool windows64 = roles.computer.Is64BitWindows();
     UndoRequest request;
     request.program = ApplyProgram::Console;

@@ -32,6 +32,7 @@ struct StepOutcome {
     // value not for this type keeps its data, none when it has none.
     std::optional<std::wstring> newData;
     std::optional<StepState> state;  // check and apply
+    std::optional<std::wstring> appliedData;  // undo: the data as the apply wrote it, if it wrote the value
     UpdateResult update = UpdateResult::Done;
     bool changedSince = false;  // undo: holds neither its data before nor what the apply wrote
     bool afterFailure = false;  // check: tested although an earlier step failed

@@ -80,6 +80,8 @@ std::wstring LastApplyText(const LastApplyRead& read)
     std::wstring text = last.time + L", " + std::wstring(last.program == ApplyProgram::Window ? L"window" : L"console") +
                         L" program run by " + last.account + L": " + std::wstring(ConnectionName(last.connection)) +
                         L" " + last.address + L", port " + last.port;
+    if (!last.finished)
+        text += L"; stopped part-way";
     if (last.undone)
         text += L"; undone at " + last.undone->when + L" by " + last.undone->by;
     return text;
@@ -117,13 +119,14 @@ std::wstring JsonLastApply(const std::optional<LastApplyRead>& read)
     if (read->state != RecordState::Read)
         return L"{\"state\": " + JsonText(read->state == RecordState::Untrusted ? L"untrusted" : L"unreadable") +
                L", \"time\": null, \"program\": null, \"account\": null, \"type\": null, \"address\": null, "
-               L"\"port\": null, \"undone\": null, \"undone_at\": null, \"undone_by\": null, \"reason\": " +
+               L"\"port\": null, \"finished\": null, \"undone\": null, \"undone_at\": null, \"undone_by\": null, \"reason\": " +
                JsonText(read->reason) + L"}";
     const LastApply& last = *read->record;
     return L"{\"state\": \"recorded\", \"time\": " + JsonText(last.time) +
            L", \"program\": " + JsonText(last.program == ApplyProgram::Window ? L"window" : L"console") +
            L", \"account\": " + JsonText(last.account) + L", \"type\": " + JsonText(ConnectionName(last.connection)) +
            L", \"address\": " + JsonText(last.address) + L", \"port\": " + JsonText(last.port) +
+           L", \"finished\": " + (last.finished ? L"true" : L"false") +
            L", \"undone\": " + (last.undone ? L"true" : L"false") +
            L", \"undone_at\": " + JsonOrNull(last.undone ? std::optional(last.undone->when) : std::nullopt) +
            L", \"undone_by\": " + JsonOrNull(last.undone ? std::optional(last.undone->by) : std::nullopt) +
@@ -143,6 +146,7 @@ std::wstring JsonStep(const StepOutcome& outcome)
            L", \"data\": " + JsonOrNull(outcome.now ? std::optional(outcome.now->data) : std::nullopt) +
            L", \"read\": " + JsonText(ReadText(outcome.read)) +
            L", \"new_data\": " + JsonOrNull(outcome.newData) +
+           L", \"applied_data\": " + JsonOrNull(outcome.appliedData) +
            L", \"outcome\": " +
            JsonOrNull(outcome.state ? std::optional(std::wstring(OutcomeText(outcome))) : std::nullopt) +
            // The window's own words beside the line that names the setting.

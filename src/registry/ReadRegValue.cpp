@@ -92,9 +92,11 @@ RegValueRead ReadRegValue(Registry& registry, std::wstring_view keyPath, std::ws
                             std::nullopt};
     };
     RegKey key{};
-    // Read access only: showing what a client points at needs no administrator.
-    if (const RegStatus status =
-            registry.RegOpenKeyExA(kHkeyLocalMachine, registry.ToAnsi(keyPath), 0, kKeyRead | kKeyWow64_32Key, key);
+    // The right to query values and no more: showing what a client points at
+    // needs no administrator, and a key hardened to grant only query and set
+    // must still give an apply each value's data before it.
+    if (const RegStatus status = registry.RegOpenKeyExA(kHkeyLocalMachine, registry.ToAnsi(keyPath), 0,
+                                                        kKeyQueryValue | kKeyWow64_32Key, key);
         status != kErrorSuccess)
         return failed(status);
     std::uint32_t type = 0;

@@ -45,6 +45,10 @@ struct LastApply {
     std::wstring address;
     std::wstring port;
     std::array<RecordedStep, kApplyStepCount> steps{};  // in step order
+    // False from before the apply's first write until after its last: an
+    // apply that stopped part-way (a failure, a kill, a power cut) leaves its
+    // record unfinished, and the applies that complete it are folded into it.
+    bool finished = true;
     std::optional<UndoMark> undone;
     bool operator==(const LastApply&) const = default;
 };

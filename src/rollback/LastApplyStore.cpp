@@ -27,6 +27,9 @@ constexpr std::wstring_view kAccountName = L"Account";
 constexpr std::wstring_view kTypeName = L"Type";
 constexpr std::wstring_view kAddressName = L"Address";
 constexpr std::wstring_view kPortName = L"Port";
+// Present while the apply has not made its last write; a record without it
+// (all those written before it existed among them) is of a finished apply.
+constexpr std::wstring_view kUnfinishedName = L"Unfinished";
 constexpr std::wstring_view kUndoneAtName = L"Undone at";  // written last of the two: the mark
 constexpr std::wstring_view kUndoneByName = L"Undone by";
 
@@ -166,6 +169,10 @@ RegStatus WriteLastApply(Registry& registry, const LastApply& record)
         writer.Set(BeforeName(i), record.steps[i].before);
         writer.Set(WrittenName(i), record.steps[i].written);
     }
+    if (record.finished)
+        writer.Delete(kUnfinishedName);
+    else
+        writer.Set(kUnfinishedName, kRegDword, DwordData(1));
     writer.Delete(kUndoneAtName);
     writer.Delete(kUndoneByName);
     writer.Flush();
@@ -226,6 +233,8 @@ LastApplyRead ReadLastApply(Registry& registry)
         if (!failure)
             record.steps[i].written = ReadRecordValue(registry, key.Get(), WrittenName(i), failure);
     }
+    if (!failure && ReadRecordValue(registry, key.Get(), kUnfinishedName, failure) && !failure)
+        record.finished = false;
     if (!failure && ReadRecordValue(registry, key.Get(), kUndoneAtName, failure) && !failure) {
         record.undone.emplace();
         text(kUndoneAtName, record.undone->when);
@@ -247,6 +256,19 @@ LastApplyRead ReadLastApply(Registry& registry)
     if (!typeKnown)
         return Unreadable(L"its type \"" + type + L"\" is not one this program knows", kErrorInvalidData);
     return {RecordState::Read, std::move(record), {}, kErrorSuccess};
+}
+
+RegStatus MarkFinished(Registry& registry)
+{
+    RegKey handle{};
+    if (const RegStatus status = registry.RegOpenKeyExW(kHkeyLocalMachine, kLastApplyKey, kRecordWriteAccess, handle);
+        status != kErrorSuccess)
+        return status;
+    const OpenedKey key(registry, handle);
+    RecordWriter writer(registry, key.Get());
+    writer.Delete(kUnfinishedName);
+    writer.Flush();
+    return writer.Status();
 }
 
 RegStatus MarkUndone(Registry& registry, std::wstring_view when, std::wstring_view by)

@@ -30,6 +30,9 @@ struct LastApplyRead {
 
 [[nodiscard]] LastApplyRead ReadLastApply(Registry& registry);
 
+// Notes on the record that its apply made its last write.
+[[nodiscard]] RegStatus MarkFinished(Registry& registry);
+
 // Notes on the record that its apply was undone.
 [[nodiscard]] RegStatus MarkUndone(Registry& registry, std::wstring_view when, std::wstring_view by);
 

@@ -7,21 +7,13 @@
 namespace hostwend {
 namespace {
 
-// Type and bytes, exactly: text in another case or a number's other width is another value.
-bool Holds(const RegValueRead& now, const std::optional<RegData>& data)
-{
-    if (!data)
-        return now.read == ValueRead::Missing;
-    return now.read == ValueRead::Read && now.now && now.now->type == data->type && now.now->bytes == data->bytes;
-}
-
 UndoAction ActionFor(const RecordedStep& recorded, const RegValueRead& now)
 {
     // Before first: an apply that wrote a value its own data changes nothing back.
-    if (Holds(now, recorded.before))
+    if (ValueHolds(now, recorded.before))
         return UndoAction::Unchanged;
     // A value that did not exist is never created, so it has no before to restore.
-    if (recorded.before && recorded.written && Holds(now, recorded.written))
+    if (recorded.before && recorded.written && ValueHolds(now, recorded.written))
         return UndoAction::Restore;
     return UndoAction::ChangedSince;
 }
@@ -40,7 +32,7 @@ PutBackStep PutBackOne(Registry& registry, const ApplyStep& step, const UndoStep
     if (const RegStatus status = registry.RegQueryValueExW(key.Get(), step.valueName, now.now->type, now.now->bytes);
         status != kErrorSuccess)
         return {PutBackOutcome::Failed, PutBackFault::ValueNotRead, status};
-    if (!Holds(now, planned.recorded.written))
+    if (!ValueHolds(now, planned.recorded.written))
         return {PutBackOutcome::Failed, PutBackFault::ChangedMeanwhile, kErrorSuccess};
     const RegData& before = *planned.recorded.before;
     if (const RegStatus status = registry.RegSetValueExW(key.Get(), step.valueName, before.type, before.bytes);
@@ -50,6 +42,32 @@ PutBackStep PutBackOne(Registry& registry, const ApplyStep& step, const UndoStep
 }
 
 } // namespace
+
+// Type and bytes, exactly: text in another case or a number's other width is another value.
+bool ValueHolds(const RegValueRead& now, const std::optional<RegData>& data)
+{
+    if (!data)
+        return now.read == ValueRead::Missing;
+    return now.read == ValueRead::Read && now.now && now.now->type == data->type && now.now->bytes == data->bytes;
+}
+
+RecordedStep RecordedStepFor(const RegValueRead& now, std::optional<RegData> toWrite, const RecordedStep* unfinished)
+{
+    // A value that cannot be read is never written (the apply is refused);
+    // what an earlier apply recorded of it stands.
+    if (now.read != ValueRead::Read && now.read != ValueRead::Missing)
+        return unfinished ? *unfinished : RecordedStep{};
+    const std::optional<RegData> held = now.now ? std::optional(RegData{now.now->type, now.now->bytes}) : std::nullopt;
+    RecordedStep step;
+    // A value changed by hand since the stopped apply (one mended so that
+    // this apply can finish) keeps its data as it is now.
+    step.before = unfinished && unfinished->written && ValueHolds(now, unfinished->written) ? unfinished->before : held;
+    if (toWrite)
+        step.written = std::move(toWrite);
+    else if (step.before != held)
+        step.written = held;
+    return step;
+}
 
 UndoPlan PlanUndo(const LastApply& record, const StepValues& now)
 {

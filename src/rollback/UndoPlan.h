@@ -21,6 +21,18 @@ struct UndoStep {
 };
 using UndoPlan = std::array<UndoStep, kApplyStepCount>;
 
+// Whether a value holds exactly this data, type and bytes; none: it is missing.
+[[nodiscard]] bool ValueHolds(const RegValueRead& now, const std::optional<RegData>& data);
+
+// What the record of an apply about to begin keeps for one value: its data
+// before, and what it holds afterwards where that differs. toWrite: the data
+// the apply writes to it, if it does. unfinished: the value in the record of
+// an earlier apply that stopped part-way and was not undone; where that apply
+// left its data, its data from before that apply is the value's before, so
+// that undo takes both applies back as one change.
+[[nodiscard]] RecordedStep RecordedStepFor(const RegValueRead& now, std::optional<RegData> toWrite,
+                                           const RecordedStep* unfinished);
+
 // What an undo of the record would do to each of the eight values as they are now.
 [[nodiscard]] UndoPlan PlanUndo(const LastApply& record, const StepValues& now);
 [[nodiscard]] bool AnyChangedSince(const UndoPlan& plan);
