@@ -5,6 +5,7 @@
 #include "rollback/LastApplyStore.h"
 #include "rollback/UndoPlan.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -122,15 +123,6 @@ LastApply RecordOf(const ApplyRoles& roles, const ApplyRequest& request, const s
     return record;
 }
 
-// The record of an apply that stopped part-way and has not been undone.
-std::optional<LastApply> UnfinishedApply(Registry& registry)
-{
-    LastApplyRead last = ReadLastApply(registry);
-    if (last.record && !last.record->finished && !last.record->undone)
-        return std::move(last.record);
-    return std::nullopt;
-}
-
 // Under the lock (for an apply): the values before, every step checked, then
 // the writes. What the profile holds and this client cannot store fails on
 // every such client, and is refused whole rather than found half-way.
@@ -165,19 +157,29 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
     // What undo needs, stored before the first write and marked finished
     // after the last. An apply that changes nothing leaves the record of the
     // last real change as it is, unless that one is still unfinished.
-    const std::optional<LastApply> unfinished = UnfinishedApply(roles.registry);
+    const LastApplyRead last = ReadLastApply(roles.registry);
+    const LastApply* previous = last.record ? &*last.record : nullptr;
+    const LastApply* unfinished = previous && !previous->finished && !previous->undone ? previous : nullptr;
     const bool recorded = writes || unfinished;
     if (recorded) {
-        outcome.recordStatus = WriteLastApply(
-            roles.registry, RecordOf(roles, request, address, port, outcome.before, run, unfinished ? &*unfinished : nullptr));
+        outcome.recordStatus =
+            WriteLastApply(roles.registry, RecordOf(roles, request, address, port, outcome.before, run, unfinished));
         if (outcome.recordStatus != kErrorSuccess) {
             outcome.refusal = Refusal::RecordUnwritable;
             return;
         }
     }
     run = ApplyAddress(roles.registry, address, port, ApplyMode::Write, vsatWanted, outcome.before);
-    if (recorded && !run.failedStep)
+    if (!recorded)
+        return;
+    if (!run.failedStep) {
         outcome.finishStatus = MarkFinished(roles.registry);
+    } else if (previous && std::none_of(run.steps.begin(), run.steps.end(),
+                                        [](const StepRun& step) { return step.state == StepState::Written; })) {
+        // Stopped at its first write, it changed nothing: the last real
+        // change stays the one undo takes back.
+        outcome.finishStatus = WriteLastApply(roles.registry, *previous);
+    }
 }
 
 void Run(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& request, ApplyOutcome& outcome)

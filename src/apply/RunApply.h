@@ -79,8 +79,9 @@ struct ApplyOutcome {
     std::optional<ApplyRun> run;
     RegStatus recordStatus = kErrorSuccess;  // with RecordUnwritable: the Windows error of the undo record
     std::optional<std::size_t> unreadableStep;  // with BeforeUnreadable: its read in before says why
-    // Not success: the undo record could not be marked finished once every
-    // value was written, so the next apply will be undone together with this one.
+    // Not success: the undo record could not be brought up to date after the
+    // writes (marked finished, or the last one put back after an apply that
+    // wrote nothing), so undo may take back more or less than this apply.
     RegStatus finishStatus = kErrorSuccess;
     std::uint32_t recordError = 0;  // the event log's refusal of the event, 0 when written or none due
 

@@ -173,9 +173,9 @@ CommandResult Describe(const ApplyOutcome& outcome, std::wstring_view profileNam
             result.steps.push_back(StepOf(i, outcome.before[i], outcome.run->steps[i], windows64));
     Tell(outcome, profileName, result);
     if (outcome.finishStatus != kErrorSuccess)
-        result.warnings.push_back(L"every value is written, but the record of this apply could not be marked finished "
+        result.warnings.push_back(L"the record that undo needs could not be brought up to date after the writes "
                                   L"(Windows error " + DecimalText(static_cast<std::uint32_t>(outcome.finishStatus)) +
-                                  L"): undo will also take back the apply before it, if that one stopped part-way");
+                                  L"): run show, and check undo, before relying on undo");
     result.exitCode = outcome.exitCode;
     result.recordError = outcome.recordError;
     // The one the error names first, then a line for each other failure.

@@ -173,8 +173,13 @@ RegStatus WriteLastApply(Registry& registry, const LastApply& record)
         writer.Delete(kUnfinishedName);
     else
         writer.Set(kUnfinishedName, kRegDword, DwordData(1));
-    writer.Delete(kUndoneAtName);
-    writer.Delete(kUndoneByName);
+    if (record.undone) {
+        writer.Set(kUndoneByName, kRegSz, TextData(record.undone->by));
+        writer.Set(kUndoneAtName, kRegSz, TextData(record.undone->when));
+    } else {
+        writer.Delete(kUndoneAtName);
+        writer.Delete(kUndoneByName);
+    }
     writer.Flush();
     writer.Set(kFormatName, kRegDword, DwordData(kFormat));
     writer.Flush();

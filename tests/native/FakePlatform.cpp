@@ -315,6 +315,9 @@ RegStatus FakePlatform::RegQueryValueExW(RegKey key, std::wstring_view valueName
         return 6;  // ERROR_INVALID_HANDLE
     if ((handle->second.access & kKeyQueryValue) == 0)
         return kErrorAccessDenied;
+    if (auto failing = valuesFailingReads.find(handle->second.path + "\\" + Lower(name));
+        failing != valuesFailingReads.end())
+        return failing->second;
     const auto& values = KeysOf(handle->second.view)[handle->second.path];
     auto value = values.find(Lower(name));
     if (value == values.end())

@@ -72,6 +72,9 @@ public:
     // denied. Keys not named grant everything.
     std::map<std::string, std::uint32_t> keyRights;
     std::set<std::string> valuesRefusingWrites;  // lower-case "path\\name"
+    // A read of these values' data (RegQueryValueExW) fails with the error
+    // given, as a value growing between two reads does: lower-case "path\\name".
+    std::map<std::string, RegStatus> valuesFailingReads;
     std::vector<std::uint32_t> openAccessMasks;
     std::vector<std::string> registryCalls;  // "open path", "query name", "set name", "close"
 

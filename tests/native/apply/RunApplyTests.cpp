@@ -4,6 +4,7 @@
 #include "apply/RunApply.h"
 #include "apply/RunUndo.h"
 #include "record/ExitCodes.h"
+#include "rollback/LastApplyStore.h"
 #include "registry/RegeditPath.h"
 
 #include <gtest/gtest.h>
@@ -359,6 +360,208 @@ TEST(RunUndo, TheRecordIsTheLastApplyThatChangedSomething)
     EXPECT_EQ(undone.exitCode, kExitDone);
     EXPECT_EQ(undone.record.record->program, ApplyProgram::Window);
     EXPECT_EQ(machine.Client(), original);
+}
+
+using Client = decltype(Machine().Client());
+
+// Removes a step's value, so that an apply stops there, and returns the client as it is then.
+Client Without(Machine& m, std::size_t step)
+{
+    m.RemoveValue(kTarnValues[step].first, kTarnValues[step].second);
+    return m.Client();
+}
+
+// Mends the value an apply stopped at; the client before keeps it as mended.
+void Mend(Machine& m, std::size_t step, Client& before)
+{
+    m.SetString(kTarnValues[step].first, kTarnValues[step].second, "mended");
+    before[step] = m.Client()[step];
+}
+
+// An apply stopped part-way (by a failure, a kill or a power cut) and the
+// applies that complete it are one change for undo: it puts the client back
+// as it was before the first of them, never a mix of two servers. Each
+// sequence returns the client undo must leave.
+TEST(RunUndo, AnApplyStoppedPartWayIsUndoneTogetherWithTheAppliesThatCompleteIt)
+{
+    constexpr std::size_t kLan = 0, kVpn = 1, kVsat = 2;
+    const struct {
+        const char* name;
+        Client (*run)(Machine&);
+    } cases[] = {
+        {"vsat stops at 6; mended; vsat",
+         [](Machine& m) {
+             Client expected = Without(m, 5);
+             EXPECT_EQ(m.Apply(kVsat).exitCode, StepFailedExitCode(6));
+             m.SetDword(kTarnValues[5].first, kTarnValues[5].second, 1);
+             expected[5] = m.Client()[5];
+             EXPECT_EQ(m.Apply(kVsat).exitCode, kExitDone);
+             return expected;
+         }},
+        {"window vpn stops at 7; mended; console vpn",
+         [](Machine& m) {
+             Client expected = Without(m, 6);
+             ApplyRequest window;
+             window.program = ApplyProgram::Window;
+             window.type = &kConnectionTypes[kVpn];
+             window.profilePath = kProfile;
+             ProfileState state;
+             EXPECT_EQ(RunApply({m, m, m, m}, state, window).exitCode, StepFailedExitCode(7));
+             Mend(m, 6, expected);
+             EXPECT_EQ(m.Apply(kVpn).exitCode, kExitDone);
+             return expected;
+         }},
+        {"vsat stops at 3; mended; lan",
+         [](Machine& m) {
+             Client expected = Without(m, 2);
+             EXPECT_EQ(m.Apply(kVsat).exitCode, StepFailedExitCode(3));
+             Mend(m, 2, expected);
+             EXPECT_EQ(m.Apply(kLan).exitCode, kExitDone);
+             return expected;
+         }},
+        {"vsat stops at 7, having written step 6; mended; lan, which leaves step 6 alone",
+         [](Machine& m) {
+             Client expected = Without(m, 6);
+             EXPECT_EQ(m.Apply(kVsat).exitCode, StepFailedExitCode(7));
+             Mend(m, 6, expected);
+             EXPECT_EQ(m.Apply(kLan).exitCode, kExitDone);
+             return expected;
+         }},
+        {"vpn whole; vsat whole: one level",
+         [](Machine& m) {
+             EXPECT_EQ(m.Apply(kVpn).exitCode, kExitDone);
+             Client expected = m.Client();
+             EXPECT_EQ(m.Apply(kVsat).exitCode, kExitDone);
+             return expected;
+         }},
+        {"vsat whole; only the port changed; vsat: one level",
+         [](Machine& m) {
+             EXPECT_EQ(m.Apply(kVsat).exitCode, kExitDone);
+             Client expected = m.Client();
+             m.SetProfileEntry("SETUP", "BcastUDPPort", "8888");
+             EXPECT_EQ(m.Apply(kVsat).exitCode, kExitDone);
+             EXPECT_EQ(ReadLastApply(m).record->port, L"8888");
+             return expected;
+         }},
+        {"vpn whole; vsat fails at its first write: the vpn apply stays the one undone",
+         [](Machine& m) {
+             Client expected = m.Client();
+             EXPECT_EQ(m.Apply(kVpn).exitCode, kExitDone);
+             m.valuesRefusingWrites = {ValuePath(kTarnValues[0].first + "\\" + kTarnValues[0].second)};
+             EXPECT_EQ(m.Apply(kVsat).exitCode, StepFailedExitCode(1));
+             m.valuesRefusingWrites.clear();
+             return expected;
+         }},
+        {"killed between two writes; again",
+         [](Machine& m) {
+             Client expected = m.Client();
+             m.throwAtWriteOf = "BcastUDPAddress";
+             EXPECT_EQ(m.Apply(kVsat).exitCode, kExitInternalError);
+             m.throwAtWriteOf.clear();
+             EXPECT_EQ(m.Apply(kVsat).exitCode, kExitDone);
+             return expected;
+         }},
+        {"power cut between two writes, those before it on disk; again",
+         [](Machine& m) {
+             Client expected = m.Client();
+             m.throwAtWriteOf = "BcastUDPAddress";
+             EXPECT_EQ(m.Apply(kVsat).exitCode, kExitInternalError);
+             m.throwAtWriteOf.clear();
+             m.SettleOnDisk();
+             m.PowerCut();
+             EXPECT_EQ(m.Apply(kVsat).exitCode, kExitDone);
+             return expected;
+         }},
+        {"vsat stops at 6; mended; killed at 7; lan",
+         [](Machine& m) {
+             Client expected = Without(m, 5);
+             EXPECT_EQ(m.Apply(kVsat).exitCode, StepFailedExitCode(6));
+             m.SetDword(kTarnValues[5].first, kTarnValues[5].second, 1);
+             expected[5] = m.Client()[5];
+             m.throwAtWriteOf = kTarnValues[6].second;
+             EXPECT_EQ(m.Apply(kVsat).exitCode, kExitInternalError);
+             m.throwAtWriteOf.clear();
+             EXPECT_EQ(m.Apply(kLan).exitCode, kExitDone);
+             return expected;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine machine;
+        const Client expected = c.run(machine);
+        EXPECT_TRUE(ReadLastApply(machine).record->finished);
+        machine.utcNow = L"2026-12-08T09:15:00Z";
+        machine.accountName = L"BRANCH\\admin";
+        const UndoOutcome undone = machine.Undo();
+        EXPECT_EQ(undone.exitCode, kExitDone);
+        EXPECT_EQ(machine.Client(), expected);
+        // As it stands after the undo, its time and account each in its place.
+        ASSERT_TRUE(undone.record.record && undone.record.record->undone);
+        EXPECT_EQ(*undone.record.record->undone, (UndoMark{L"2026-12-08T09:15:00Z", L"BRANCH\\admin"}));
+        EXPECT_EQ(ReadLastApply(machine).record, undone.record.record);
+        EXPECT_EQ(machine.Undo().exitCode, kExitNothingToUndo);
+    }
+}
+
+// Undo's word holds where the record cannot: a value an apply would write
+// without being able to read it first, a record that cannot be stored or
+// marked, a client put back by hand.
+TEST(RunUndo, NoValueIsWrittenWithoutItsBeforeAndAnUndoneClientIsNothingToUndo)
+{
+    {
+        SCOPED_TRACE("a key that grants only query and set: read, written, undone");
+        Machine machine;
+        const auto original = machine.Client();
+        machine.keyRights[ValuePath(kTarnValues[7].first)] = kKeyQueryValue | kKeySetValue;
+        EXPECT_EQ(machine.Apply().exitCode, kExitDone);
+        EXPECT_EQ(machine.Undo().exitCode, kExitDone);
+        EXPECT_EQ(machine.Client(), original);
+    }
+    const struct {
+        const char* name;
+        void (*change)(Machine&);
+        int checkExitCode;  // a check stores no record, so cannot know it cannot
+    } refusals[] = {
+        {"a value it would write cannot be read",
+         [](Machine& m) { m.valuesFailingReads[ValuePath(kTarnValues[7].first + "\\" + kTarnValues[7].second)] = 234; },
+         kExitRecordUnusable},
+        {"the record cannot be stored",
+         [](Machine& m) {
+             m.SetKeySecurity("SOFTWARE\\Wendlebrook\\Hostwend\\LastApply", "O:BAD:(A;;KA;;;BA)(A;;KA;;;BU)");
+         },
+         kExitDone},
+    };
+    for (const auto& c : refusals) {
+        SCOPED_TRACE(c.name);
+        Machine machine;
+        EXPECT_EQ(machine.Apply(1).exitCode, kExitDone);  // a record to keep
+        c.change(machine);
+        const auto before = machine.Client();
+        machine.events.clear();
+        EXPECT_EQ(machine.Apply(2, ApplyMode::CheckOnly).exitCode, c.checkExitCode);
+        const ApplyOutcome refused = machine.Apply();
+        EXPECT_EQ(refused.exitCode, kExitRecordUnusable);
+        EXPECT_EQ(machine.Client(), before) << "a value was written";
+        ASSERT_EQ(machine.events.size(), 1u);
+        EXPECT_EQ(machine.events[0].id, 1002u);
+    }
+    {
+        SCOPED_TRACE("put back by hand, or an undo whose mark was lost: nothing to undo, and marked so");
+        Machine machine;
+        const auto original = machine.Client();
+        EXPECT_EQ(machine.Apply().exitCode, kExitDone);
+        machine.writesLeft = 8;  // the eight put back; the mark fails
+        const UndoOutcome unmarked = machine.Undo();
+        EXPECT_EQ(unmarked.exitCode, kExitDone);
+        EXPECT_NE(unmarked.markStatus, kErrorSuccess);
+        EXPECT_FALSE(unmarked.record.record->undone);
+        machine.writesLeft.reset();
+        EXPECT_EQ(machine.Client(), original);
+        EXPECT_EQ(machine.Undo(ApplyMode::CheckOnly).exitCode, kExitNothingToUndo);
+        EXPECT_FALSE(ReadLastApply(machine).record->undone) << "a check writes nothing";
+        EXPECT_EQ(machine.Undo().exitCode, kExitNothingToUndo);
+        EXPECT_TRUE(ReadLastApply(machine).record->undone);
+    }
 }
 
 // Nothing is written unless every value holds its data before or exactly what
