@@ -64,6 +64,7 @@ void PlanAndPutBack(const ApplyRoles& roles, const UndoRequest& request, UndoOut
         return;
     case RecordState::Untrusted:
     case RecordState::Unreadable:
+    case RecordState::Denied:
         outcome.refusal = UndoRefusal::RecordUnusable;
         return;
     case RecordState::Read:

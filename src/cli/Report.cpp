@@ -73,6 +73,9 @@ std::wstring LastApplyText(const LastApplyRead& read)
     case RecordState::Untrusted:
     case RecordState::Unreadable:
         return L"its record cannot be used: " + read.reason;
+    case RecordState::Denied:
+        // show's line; an undo that meets such a record refuses it and says why.
+        return L"access denied: run show as administrator to see it";
     case RecordState::Read:
         break;
     }
@@ -117,7 +120,10 @@ std::wstring JsonLastApply(const std::optional<LastApplyRead>& read)
     if (!read || read->state == RecordState::None)
         return L"null";
     if (read->state != RecordState::Read)
-        return L"{\"state\": " + JsonText(read->state == RecordState::Untrusted ? L"untrusted" : L"unreadable") +
+        return L"{\"state\": " +
+               JsonText(read->state == RecordState::Untrusted ? L"untrusted"
+                        : read->state == RecordState::Denied  ? L"access denied"
+                                                               : L"unreadable") +
                L", \"time\": null, \"program\": null, \"account\": null, \"type\": null, \"address\": null, "
                L"\"port\": null, \"finished\": null, \"undone\": null, \"undone_at\": null, \"undone_by\": null, \"reason\": " +
                JsonText(read->reason) + L"}";

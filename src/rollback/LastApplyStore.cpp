@@ -100,9 +100,12 @@ private:
     RegStatus status_ = kErrorSuccess;
 };
 
+// Access denied is told apart: show run without administrator rights meets
+// it on every sound record, and must not report such a record as damaged.
 LastApplyRead Unreadable(std::wstring reason, RegStatus status = kErrorSuccess)
 {
-    return {RecordState::Unreadable, std::nullopt, std::move(reason), status};
+    return {status == kErrorAccessDenied ? RecordState::Denied : RecordState::Unreadable, std::nullopt,
+            std::move(reason), status};
 }
 
 // One value of the record: nullopt when it is missing, with failure set when

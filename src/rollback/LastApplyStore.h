@@ -19,13 +19,14 @@ enum class RecordState {
     Read,
     Untrusted,   // someone but SYSTEM and the Administrators could have written it
     Unreadable,  // not whole, or not in a form this program knows
+    Denied,      // this account may not read it: it is for SYSTEM and the Administrators
 };
 
 struct LastApplyRead {
     RecordState state = RecordState::None;
     std::optional<LastApply> record;  // when Read
-    std::wstring reason;              // when Untrusted or Unreadable
-    RegStatus status = kErrorSuccess; // the Windows error behind an Unreadable, if any
+    std::wstring reason;              // when Untrusted, Unreadable or Denied
+    RegStatus status = kErrorSuccess; // the Windows error behind an Unreadable or Denied, if any
 };
 
 [[nodiscard]] LastApplyRead ReadLastApply(Registry& registry);

@@ -145,6 +145,22 @@ TEST(CliCommands, ApplyWritesOnlyInItsTurnCheckNeedsNoneAndShowOnlyReads)
     const CommandResult denied = machine.Run({L"show"});
     EXPECT_EQ(denied.steps[7].read, ValueRead::Denied);
     EXPECT_EQ(denied.steps[6].read, ValueRead::Read);
+
+    // The record is for SYSTEM and the Administrators only: a standard user's
+    // show says so, and an undo that cannot read it refuses it as it stands.
+    machine.keyRights["software\\wendlebrook\\hostwend\\lastapply"] = 0;
+    const CommandResult recordDenied = machine.Run({L"show", L"--json"});
+    EXPECT_EQ(recordDenied.exitCode, kExitDone);
+    const std::wstring json = JsonDocument(recordDenied);
+    EXPECT_NE(json.find(L"\"last_apply\": {\"state\": \"access denied\""), std::wstring::npos) << json.c_str();
+    const std::wstring text = TextFooter(recordDenied);
+    EXPECT_NE(text.find(L"\r\nLast apply: access denied: run show as administrator to see it\r\n"),
+              std::wstring::npos) << text.c_str();
+    machine.elevated = true;
+    const std::size_t writes = machine.Writes();
+    for (const std::vector<std::wstring>& undo : {std::vector<std::wstring>{L"check", L"undo"}, {L"undo"}})
+        EXPECT_EQ(machine.Run(undo).exitCode, kExitRecordUnusable) << undo.size();
+    EXPECT_EQ(machine.Writes(), writes);
 }
 
 TEST(CliCommands, RefusesBeforeWritingWhatCannotBeDoneWhole)

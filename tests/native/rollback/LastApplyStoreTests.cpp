@@ -165,26 +165,36 @@ TEST(LastApplyStore, ARecordOthersCouldWriteIsUntrustedAndNoneIsWrittenThere)
 
 TEST(LastApplyStore, ARecordThisProgramCannotReadWholeIsUnreadable)
 {
-    const struct { const char* name; std::string value; std::optional<RegData> data; } cases[] = {
+    const struct {
+        const char* name;
+        std::string value;  // "": the key itself may not be opened
+        std::optional<RegData> data;
+        RecordState state = RecordState::Unreadable;
+    } cases[] = {
         {"no format", "Format", std::nullopt},
         {"another format", "Format", Dword(2)},
         {"time missing", "Time", std::nullopt},
         {"program as a number", "Program", Dword(1)},
         {"a type unknown", "Type", Sz(L"satellite")},
         {"a program unknown", "Program", Sz(L"service")},
+        // A standard user's show: a sound record, but not one to call damaged.
+        {"access denied", "", std::nullopt, RecordState::Denied},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakePlatform fake;
         ASSERT_EQ(WriteLastApply(fake, Record(L"10.0.0.5")), kErrorSuccess);
-        if (c.data)
+        if (c.value.empty())
+            fake.keyRights["software\\wendlebrook\\hostwend\\lastapply"] = 0;
+        else if (c.data)
             fake.SetRawValue(kRecordKey, c.value, c.data->type, c.data->bytes, View::Wow64);
         else
             fake.RemoveValue(kRecordKey, c.value, View::Wow64);
 
         const LastApplyRead read = Read(fake);
 
-        EXPECT_EQ(read.state, RecordState::Unreadable);
+        EXPECT_EQ(read.state, c.state);
+        EXPECT_EQ(read.status == kErrorAccessDenied, c.state == RecordState::Denied) << read.status;
         EXPECT_FALSE(read.reason.empty());
     }
 }
