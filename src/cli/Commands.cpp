@@ -261,14 +261,15 @@ void TellUndo(const UndoOutcome& outcome, CommandResult& result)
         return;
     case UndoRefusal::NothingToUndo: {
         const LastApply* last = outcome.record.record ? &*outcome.record.record : nullptr;
+        // A plan was made only for a record not yet undone: its values were found back.
         if (!last)
             result.error = L"nothing to undo: no apply is on record on this computer";
-        else if (last->undone)
-            result.error = L"nothing to undo: the last apply, at " + last->time + L", was undone at " +
-                           last->undone->when + L" by " + last->undone->by;
-        else
+        else if (outcome.plan)
             result.error = L"nothing to undo: every value the last apply, at " + last->time +
                            L", changed already holds its data from before";
+        else
+            result.error = L"nothing to undo: the last apply, at " + last->time + L", was undone at " +
+                           last->undone->when + L" by " + last->undone->by;
         return;
     }
     case UndoRefusal::RecordUnusable:

@@ -226,6 +226,91 @@ TEST(CliCommands, RefusesBeforeWritingWhatCannotBeDoneWhole)
     }
 }
 
+// The console's words for each way an undo ends, in its text and its JSON:
+// the line that says what happened, the record as it stands afterwards, and
+// each value with its data now, before and as the apply wrote it.
+TEST(CliCommands, UndoSaysHowItEndedAndTheRecordAsItStandsAfterwards)
+{
+    const std::wstring record = L"the record of the last apply";
+    const struct {
+        const char* name;
+        void (*setUp)(Machine&);
+        std::vector<std::wstring> command;
+        int exitCode;
+        std::wstring said;     // the report, or the error
+        std::wstring jsonHas;  // a part of the JSON document
+    } cases[] = {
+        {"nothing on record", [](Machine&) {}, {L"undo"}, kExitNothingToUndo,
+         L"nothing to undo: no apply is on record on this computer", L"\"last_apply\": null"},
+        {"check undo", [](Machine& m) { (void)m.Run({L"apply", L"vsat"}); }, {L"check", L"undo"}, kExitDone,
+         L"undo would put back 8 of the eight values.", L"\"undone\": false"},
+        {"undone", [](Machine& m) { (void)m.Run({L"apply", L"vsat"}); }, {L"undo"}, kExitDone,
+         L"undo: every value the last apply changed is back as it was (8 written).",
+         L"\"undone\": true, \"undone_at\": \"2026-12-07T23:30:00Z\", \"undone_by\": \"BRANCH\\\\operator\""},
+        {"undone already",
+         [](Machine& m) {
+             (void)m.Run({L"apply", L"vsat"});
+             (void)m.Run({L"undo"});
+         },
+         {L"undo"}, kExitNothingToUndo,
+         L"nothing to undo: the last apply, at 2026-12-07T23:30:00Z, was undone at 2026-12-07T23:30:00Z by "
+         L"BRANCH\\operator",
+         L"\"undone\": true"},
+        {"put back by hand",
+         [](Machine& m) {
+             (void)m.Run({L"apply", L"lan"});
+             for (std::size_t i : {0, 1, 2, 3, 6, 7})
+                 m.SetString(kTarnValues[i].first, kTarnValues[i].second, "old");
+             m.SetDword(kTarnValues[4].first, kTarnValues[4].second, 1);
+         },
+         {L"undo"}, kExitNothingToUndo,
+         L"nothing to undo: every value the last apply, at 2026-12-07T23:30:00Z, changed already holds its data "
+         L"from before",
+         L"\"undone\": true"},
+        {"changed since",
+         [](Machine& m) {
+             (void)m.Run({L"apply", L"vsat"});
+             m.SetString(kTarnValues[7].first, kTarnValues[7].second, "elsewhere");
+         },
+         {L"undo"}, kExitChangedSince, L"1 value has changed since the last apply; nothing was written",
+         L"\"data\": \"elsewhere\", \"read\": \"read\", \"new_data\": \"old\", \"applied_data\": \"172.20.4.2\", "
+         L"\"outcome\": \"changed since\""},
+        {"a record that cannot be used",
+         [](Machine& m) {
+             (void)m.Run({L"apply", L"vsat"});
+             m.SetKeySecurity("SOFTWARE\\Wendlebrook\\Hostwend\\LastApply", "O:BAD:(A;;KA;;;BA)(A;;KA;;;BU)");
+         },
+         {L"undo"}, kExitRecordUnusable, record + L" cannot be used: ", L"\"state\": \"untrusted\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine machine;
+        c.setUp(machine);
+        const CommandResult result = machine.Run(c.command);
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_EQ((c.exitCode == kExitDone ? result.report : result.error).substr(0, c.said.size()), c.said);
+        EXPECT_TRUE(result.profileFound) << "the profile is there, though undo does not read it";
+        const std::wstring json = JsonDocument(result);
+        EXPECT_NE(json.find(c.jsonHas), std::wstring::npos) << std::string(json.begin(), json.end());
+    }
+    {
+        SCOPED_TRACE("every value back, the mark lost: a warning, and the next undo marks it");
+        Machine machine;
+        (void)machine.Run({L"apply", L"vsat"});
+        machine.writesLeft = 8;
+        const CommandResult unmarked = machine.Run({L"undo"});
+        EXPECT_EQ(unmarked.exitCode, kExitDone);
+        ASSERT_EQ(unmarked.warnings.size(), 1u);
+        EXPECT_NE(TextDiagnostics(unmarked).find(L"hostwend-cli: warning: every value is back, but the record of the "
+                                                 L"last apply could not be marked undone (Windows error 1117)"),
+                  std::wstring::npos);
+        EXPECT_NE(JsonDocument(unmarked).find(L"\"undone\": false"), std::wstring::npos);
+        machine.writesLeft.reset();
+        EXPECT_EQ(machine.Run({L"undo"}).exitCode, kExitNothingToUndo);
+        EXPECT_EQ(machine.Run({L"undo"}).error.substr(0, 40), L"nothing to undo: the last apply, at 2026");
+    }
+}
+
 TEST(CliCommands, ARefusalOrWarningNamesTheProfileFileItCameFrom)
 {
     Machine machine;

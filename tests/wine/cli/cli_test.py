@@ -853,6 +853,15 @@ class CliTest(unittest.TestCase):
             self.assertEqual(reg(SNAPSHOT)[0], changed, "a refused undo wrote")
             self.assertEqual([e["id"] for e in reported_events(refused.stderr)], [1002])
 
+        with self.subTest("an apply stopped at step 6, mended and run again, is undone whole"):
+            reg(*seeded, ["delete-value", "6"])
+            self.assertEqual(self.cli("--profile", path, "apply", "vsat").code, 26)
+            mended = reg(dword(6, 1), SNAPSHOT)[0]
+            self.assertEqual(self.cli("--profile", path, "apply", "vsat").code, 0)
+            undo = self.cli("--json", "undo")
+            self.assertEqual(undo.code, 0, undo)
+            self.assertEqual(reg(SNAPSHOT)[0], mended, "undo left the client otherwise than before the first apply")
+
         with self.subTest("an apply stopped at step 8"):
             reg(*seeded, ["delete-key", ODBC_KEY])
             stopped_at = reg(SNAPSHOT)[0]
