@@ -369,7 +369,7 @@ TEST_F(RegistryWine, TheRecordLivesInThe64BitViewAndAnUndoPutsBackExactBytesAndC
     Install(With(kApplied, 7, {}), "");
     const Snapshot asApplied = Take();
     LastApply record{L"2026-12-07T23:30:00Z", ApplyProgram::Console, L"BRANCH\\operator", OptionButton::OptVsat,
-                     L"10.0.0.5", L"7777", AsRecorded(valuesBefore, ReadStepValues(registry)), std::nullopt};
+                     L"10.0.0.5", L"7777", AsRecorded(valuesBefore, ReadStepValues(registry)), true, std::nullopt};
     ASSERT_EQ(record.steps[2].before->bytes, noNul.data);
 
     ASSERT_EQ(WriteLastApply(registry, record), ERROR_SUCCESS);
