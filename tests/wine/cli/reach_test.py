@@ -145,7 +145,7 @@ class ReachTest(unittest.TestCase):
                 got = dict(run.doc["reach"])
                 self.assertIsInstance(got.pop("milliseconds"), int)
                 self.assertEqual(got, dict(reach, port=PORT), run)
-                self.assertEqual(run.doc["report"], f"apply {kind} would write every value.")
+                self.assertRegex(run.doc["report"], rf"^apply {kind} would write \d values?; \d already holds? ")
                 self.assertEqual(run.doc["error"] is None, code == 0, run)
                 # Connected, sent nothing, closed; and only where it was sent.
                 self.assertEqual(self.arrivals(), {a: [b""] if a == reached else [] for a in self.listeners})
