@@ -793,7 +793,7 @@ class CliTest(unittest.TestCase):
         warning = f"BcastUDPPort in {winpath(path)} is not a port number from 1 to 65535: 0"
         fields = {"command", "type", "profile", "profile_found", "address", "port", "held_address", "points_at",
                   "warnings", "values", "steps", "report", "reach", "last_apply", "error", "exit_code"}
-        entry_fields = {"step", "key", "view", "value", "type", "data", "read", "new_data", "outcome",
+        entry_fields = {"step", "key", "view", "value", "type", "data", "read", "new_data", "applied_data", "outcome",
                         "after_failure", "error", "reason", "prompt"}
         # (arguments, exit code): --strict refuses where the plain command warns.
         table = [(["apply", "lan", "--strict"], 3), (["check", "lan", "--strict"], 3), (["check", "lan"], 0),
