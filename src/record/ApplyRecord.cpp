@@ -33,17 +33,29 @@ std::wstring HexEscape(const wchar_t* prefix, std::uint32_t code, int digits)
 // a name or a path keeps its backslashes as Explorer and regedit show them
 // ("CORP\nadia", "C:\Users"), since Windows allows no control character in
 // account, computer or file names, and the outcome is a sentence for people
-// whose values stand exactly in fields of their own.
+// whose values stand exactly in fields of their own. Everything else is
+// escaped alike in both: a name is data too.
 enum class InsertOf { Value, Name };
+
+// Characters that change how the text around them is shown without showing
+// themselves: C1 controls, the line and paragraph separators, and the
+// bidirectional and zero-width marks (a right-to-left override can make a
+// reader see an address reversed).
+bool IsLayoutCharacter(wchar_t c)
+{
+    return (c >= 0x80 && c <= 0x9F) || (c >= 0x200B && c <= 0x200F) || c == 0x2028 || c == 0x2029 ||
+           (c >= 0x202A && c <= 0x202E) || (c >= 0x2060 && c <= 0x2069) || c == 0xFEFF;
+}
 
 // How one code point of data is written into an event's text. Data must not
 // make structure: a CR or LF would forge lines in Event Viewer's General tab
 // and in forwarded rendered text; a character XML cannot hold (below 0x20,
 // an unpaired surrogate, U+FFFE, U+FFFF) breaks tools that read the event as
-// XML; "%%" followed by digits is replaced by a parameter string in viewers
-// that expand them. No two inserts meet in the sentences, so a "%%" can only
-// arise inside one insert, where a "%" that follows another gets a blank
-// before it ("%%1234" reads "% %1234").
+// XML; a layout character reorders or hides what a reader sees. A viewer
+// expands %n, %%n and %{...} found inside an insert, recursively and with no
+// escape of its own, so a "%" before a digit, "{" or "%" is written \x25;
+// any other "%" stays, since no sentence puts one of those right after an
+// insert.
 std::wstring EscapedCodePoint(std::wstring_view text, std::size_t at, std::size_t length, InsertOf kind)
 {
     const wchar_t c = text[at];
@@ -56,7 +68,9 @@ std::wstring EscapedCodePoint(std::wstring_view text, std::size_t at, std::size_
     case L'\n':
         return L"\\n";
     case L'%':
-        return at > 0 && text[at - 1] == L'%' ? L" %" : L"%";
+        if ((next >= L'0' && next <= L'9') || next == L'{' || next == L'%')
+            return L"\\x25";
+        return L"%";
     case L'\\':
         if (kind == InsertOf::Value && (next == L'r' || next == L'n' || next == L'x' || next == L'u'))
             return L"\\x5C";
@@ -66,7 +80,7 @@ std::wstring EscapedCodePoint(std::wstring_view text, std::size_t at, std::size_
     }
     if (c < 0x20 || c == 0x7F)
         return HexEscape(L"\\x", static_cast<std::uint32_t>(c), 2);
-    if (IsHighSurrogate(c) || IsLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
+    if (IsHighSurrogate(c) || IsLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF || IsLayoutCharacter(c))
         return HexEscape(L"\\u", static_cast<std::uint32_t>(c), 4);
     return std::wstring(1, c);
 }
