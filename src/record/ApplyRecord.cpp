@@ -265,7 +265,7 @@ const wchar_t* StandingText(UndoAction action)
 // A refused undo's value: how it stands, its data now, before the apply and
 // as the apply wrote it, so that a value changed since can be judged from
 // the event alone. Nothing is read before the turn and a record that can be
-// used, so a refusal before them lists none.
+// used, so a refusal before them shows each value as not read.
 void AddRefusedValue(const UndoStep* planned, std::vector<std::wstring>& strings)
 {
     if (!planned) {
