@@ -220,6 +220,9 @@ void Record(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& 
         attempt.outcome = told;
         attempt.exitCode = outcome.exitCode;
         attempt.windows64 = roles.computer.Is64BitWindows();
+        // Warnings are drawn once both values are read and neither is refused.
+        if (outcome.port && outcome.valueRefusal.empty())
+            attempt.warnings = &outcome.warnings;
         // A refusal claims nothing about the values: none was written.
         if (outcome.run && outcome.end != ApplyEnd::Refused) {
             attempt.before = &outcome.before;

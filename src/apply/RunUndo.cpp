@@ -116,9 +116,11 @@ void Run(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& outco
     PlanAndPutBack(roles, request, outcome);
 }
 
+// On record as it ends, once the lock is released. A check is never
+// recorded, nor an undo with nothing to undo: it changes nothing.
 void Record(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& outcome) noexcept
 {
-    if (request.mode != ApplyMode::Write)
+    if (request.mode != ApplyMode::Write || outcome.refusal == UndoRefusal::NothingToUndo)
         return;
     try {
         UndoAttempt attempt;
@@ -130,8 +132,8 @@ void Record(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& ou
         attempt.windows64 = roles.computer.Is64BitWindows();
         if (outcome.record.record)
             attempt.record = &*outcome.record.record;
-        // A refusal claims nothing about the values: none was written.
-        if (outcome.plan && outcome.end != ApplyEnd::Refused) {
+        // A refusal's plan shows each value now beside the record's: what changed since.
+        if (outcome.plan) {
             attempt.plan = &*outcome.plan;
             attempt.run = outcome.run ? &*outcome.run : nullptr;
         }

@@ -15,11 +15,13 @@
 
 namespace hostwend {
 
-// The events an apply writes, one per apply, as the message table numbers them.
-inline constexpr std::uint32_t kEventApplied = 1000;  // every value written
-inline constexpr std::uint32_t kEventStopped = 1001;  // stopped part-way: some values may be written
-inline constexpr std::uint32_t kEventRefused = 1002;  // refused before any write
-inline constexpr std::uint32_t kEventUndone = 1003;   // an undo put every value back
+// The events an apply or an undo writes, one each, as the message table numbers them.
+inline constexpr std::uint32_t kEventApplied = 1000;      // every value written
+inline constexpr std::uint32_t kEventStopped = 1001;      // stopped part-way: some values may be written
+inline constexpr std::uint32_t kEventRefused = 1002;      // refused before any write
+inline constexpr std::uint32_t kEventUndone = 1003;       // an undo put every value back
+inline constexpr std::uint32_t kEventUndoRefused = 1004;  // an undo refused before any write
+inline constexpr std::uint32_t kEventUndoStopped = 1005;  // an undo stopped part-way
 
 enum class ApplyEnd { Applied, Stopped, Refused, Undone };
 
@@ -37,6 +39,7 @@ struct ApplyAttempt {
     bool windows64 = true;      // where regedit shows the client's keys
     const StepValues* before = nullptr;  // set with run: the values as the walk found them
     const ApplyRun* run = nullptr;       // the walk, once it has begun
+    const std::vector<std::wstring>* warnings = nullptr;  // the profile values' warnings, if any
 };
 
 struct ApplyEvent {
@@ -61,13 +64,13 @@ struct UndoAttempt {
     int exitCode = 0;
     bool windows64 = true;
     const LastApply* record = nullptr;  // the apply taken back, when there was one to read
-    const UndoPlan* plan = nullptr;     // set unless refused: each value now and what it gets back
+    const UndoPlan* plan = nullptr;     // once made: each value now and what it gets back, or why not
     const PutBackRun* run = nullptr;    // the writes, once they began
 };
 
 // The event for an undo: the apply it took back in the place of the profile's
 // values (the record's key for the profile file), each value before the
-// undo and after it.
+// undo and after it; for a refusal, each value now beside the record's.
 [[nodiscard]] ApplyEvent ComposeUndoEvent(std::wstring_view account, std::wstring_view computer,
                                           const UndoAttempt& attempt);
 [[nodiscard]] std::uint32_t RecordUndo(EventLog& log, const UndoAttempt& attempt) noexcept;

@@ -365,7 +365,8 @@ TEST(ApplyCommand, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
             const std::vector<std::wstring> expected{L"window", L"" HOSTWEND_PROGRAM_VERSION, L"BRANCH\\operator",
                                                      L"TILL-04", c.head[0], c.head[1], c.head[2],
                                                      L"C:\\Hostwend\\HWD.ini", c.head[3], c.head[4]};
-            ASSERT_EQ(event.strings.size(), expected.size() + 4 * c.afters.size());
+            // A refusal adds the profile values' warnings (the use case's to test).
+            ASSERT_EQ(event.strings.size(), expected.size() + 4 * c.afters.size() + (c.id == 1002 ? 1 : 0));
             EXPECT_EQ(std::vector<std::wstring>(event.strings.begin(), event.strings.begin() + 10), expected);
             for (std::size_t i = 0; i < c.afters.size(); ++i)
                 EXPECT_EQ(event.strings[10 + 4 * i + 3], c.afters[i]);

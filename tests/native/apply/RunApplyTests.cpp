@@ -50,10 +50,24 @@ struct Machine : FakePlatform {
     }
 };
 
-std::vector<std::wstring> Header(const wchar_t* type, const wchar_t* address, const wchar_t* port, int exitCode)
+std::vector<std::wstring> Header(const wchar_t* type, const wchar_t* address, const wchar_t* port, int exitCode,
+                                 std::wstring place = kProfile)
 {
-    return {L"console", L"" HOSTWEND_PROGRAM_VERSION, L"BRANCH\\operator", L"TILL-04", type, address, port, kProfile,
-            L"told " + std::to_wstring(exitCode), std::to_wstring(exitCode)};
+    return {L"console", L"" HOSTWEND_PROGRAM_VERSION, L"BRANCH\\operator", L"TILL-04", type, address, port,
+            std::move(place), L"told " + std::to_wstring(exitCode), std::to_wstring(exitCode)};
+}
+
+// Each value's data as the event shows it: the seeded client's, and after the vsat apply.
+const std::vector<std::wstring> kShownBefore{L"old", L"old", L"old", L"old", L"1", L"0", L"old", L"old"};
+const std::vector<std::wstring> kShownAfter{L"172.20.4.2:7777:0", L"172.20.4.2:7777:0", L"172.20.4.2",
+                                            L"239.255.255.255:172.20.4.2", L"7777", L"1", L"172.20.4.2",
+                                            L"172.20.4.2"};
+
+// A value's key as regedit shows it on 64-bit Windows, and its name.
+std::vector<std::wstring> ValueNamed(std::size_t i)
+{
+    return {RegeditKeyName(std::wstring(kTarnValues[i].first.begin(), kTarnValues[i].first.end()), true),
+            std::wstring(kTarnValues[i].second.begin(), kTarnValues[i].second.end())};
 }
 
 // One event per apply that changes or refuses something: its type and ID, and
@@ -61,15 +75,13 @@ std::vector<std::wstring> Header(const wchar_t* type, const wchar_t* address, co
 // shows it, the view included.
 TEST(RunApply, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
 {
-    const std::vector<std::wstring> before{L"old", L"old", L"old", L"old", L"1", L"0", L"old", L"old"};
-    const std::vector<std::wstring> after{L"172.20.4.2:7777:0", L"172.20.4.2:7777:0", L"172.20.4.2",
-                                          L"239.255.255.255:172.20.4.2", L"7777", L"1", L"172.20.4.2",
-                                          L"172.20.4.2"};
+    const std::vector<std::wstring>& before = kShownBefore;
+    const std::vector<std::wstring>& after = kShownAfter;
     auto value = [](std::size_t i, std::wstring before, std::wstring after) {
-        return std::vector<std::wstring>{
-            RegeditKeyName(std::wstring(kTarnValues[i].first.begin(), kTarnValues[i].first.end()), true),
-            std::wstring(kTarnValues[i].second.begin(), kTarnValues[i].second.end()), std::move(before),
-            std::move(after)};
+        std::vector<std::wstring> strings = ValueNamed(i);
+        strings.push_back(std::move(before));
+        strings.push_back(std::move(after));
+        return strings;
     };
     auto expectOne = [](const Machine& machine, EventType type, std::uint32_t id) {
         EXPECT_EQ(machine.events.size(), 1u);
@@ -132,27 +144,32 @@ TEST(RunApply, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
     }
 
     // Refused before any write: what was read of the profile, and why; no
-    // value is claimed "not written".
+    // value is claimed "not written". The warnings, once both values passed.
     const struct {
         const char* name;
         void (*setUp)(Machine&);
         const wchar_t* address;
         const wchar_t* port;
         int exitCode;
+        const wchar_t* warnings;
     } refusals[] = {
-        {"not elevated", [](Machine& m) { m.elevated = false; }, L"(not read)", L"(not read)", kExitNotElevated},
-        {"no profile", [](Machine& m) { m.ordinaryFiles.clear(); }, L"(not read)", L"(not read)", kExitProfileMissing},
+        {"not elevated", [](Machine& m) { m.elevated = false; }, L"(not read)", L"(not read)", kExitNotElevated,
+         L"(not checked)"},
+        {"no profile", [](Machine& m) { m.ordinaryFiles.clear(); }, L"(not read)", L"(not read)", kExitProfileMissing,
+         L"(not checked)"},
         {"profile out of reach", [](Machine& m) { m.ordinaryFiles.clear(), m.fileTestError = 53; }, L"(not read)",
-         L"(not read)", kExitProfileMissing},
-        {"another apply", [](Machine& m) { m.lockHeldElsewhere = true; }, L"172.20.4.2", L"7777", kExitApplyBusy},
+         L"(not read)", kExitProfileMissing, L"(not checked)"},
+        {"another apply", [](Machine& m) { m.lockHeldElsewhere = true; }, L"172.20.4.2", L"7777", kExitApplyBusy,
+         L"(none)"},
         {"lock unusable", [](Machine& m) { m.lockUnusableReason = L"reason"; }, L"172.20.4.2", L"7777",
-         kExitLockUnusable},
+         kExitLockUnusable, L"(none)"},
         {"blank address", [](Machine& m) { m.SetProfileEntry("SETUP", "VsatAddress", "  "); }, L"(blank)",
-         L"(not read)", kExitProfileValueRefused},
+         L"(not read)", kExitProfileValueRefused, L"(not checked)"},
         {"no port", [](Machine& m) { m.SetProfileEntry("SETUP", "BcastUDPPort", ""); }, L"172.20.4.2", L"(blank)",
-         kExitProfileValueRefused},
+         kExitProfileValueRefused, L"(not checked)"},
         {"port no number for a REG_DWORD", [](Machine& m) { m.SetProfileEntry("SETUP", "BcastUDPPort", "77a7"); },
-         L"172.20.4.2", L"77A7", kExitProfileValueRefused},
+         L"172.20.4.2", L"77A7", kExitProfileValueRefused,
+         L"BcastUDPPort in HWD.ini is not a port number from 1 to 65535: 77A7"},
     };
     for (const auto& c : refusals) {
         SCOPED_TRACE(c.name);
@@ -161,7 +178,9 @@ TEST(RunApply, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
         const ApplyOutcome outcome = machine.Apply();
         EXPECT_EQ(outcome.exitCode, c.exitCode);
         EXPECT_EQ(outcome.end, ApplyEnd::Refused);
-        EXPECT_EQ(expectOne(machine, EventType::Warning, 1002), Header(L"vsat", c.address, c.port, c.exitCode));
+        std::vector<std::wstring> expected = Header(L"vsat", c.address, c.port, c.exitCode);
+        expected.push_back(c.warnings);
+        EXPECT_EQ(expectOne(machine, EventType::Warning, 1002), expected);
         for (const std::string& call : machine.registryCalls)
             EXPECT_NE(call.rfind("set ", 0), 0u) << call;
     }
@@ -182,12 +201,33 @@ TEST(RunApply, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
          std::wstring(500, L'a') + L"... (600 characters)"},
         {"CR LF forge no line", "10.0.0.1\r\nForged line", L"", 12, L"10.0.0.1\\r\\nForged line"},
         {"control characters", "a\tb\x01\x1f\x7f", L"", 12, L"a\\x09b\\x01\\x1F\\x7F"},
-        {"%% is no parameter", "%%1234 %%%5 %7", L"", 12, L"% %1234 % % %5 %7"},
+        // A viewer expands %n, %%n and %{...} in an insert, recursively: none may reach it.
+        {"% before a digit, { or %", "1.1.1.1%13x%{S-1-5-18}%%7", L"", 12,
+         L"1.1.1.1\\x2513x\\x25{S-1-5-18}\\x25\\x257"},
+        {"%% is no parameter", "%%1234 %%%5 %7", L"", 12, L"\\x25\\x251234 \\x25\\x25\\x255 \\x257"},
+        {"a lone % stays", "100% 5%, %x %}%", L"", 12, L"100% 5%, %x %}%"},
+        {"a value's backslash before a % or a written \\x25", "C:\\%7\\x25", L"", 12, L"C:\\\\x257\\x5Cx25"},
+        {"a computer's %", "", L"PC%1%{S-1-5-18}%", 3, L"PC\\x251\\x25{S-1-5-18}%"},
+        {"an account's % after its backslash", "", L"CORP\\%7", 2, L"CORP\\\\x257"},
+        // Layout characters, each range at both ends and just outside it.
+        {"C1 controls", "", std::wstring(L"PC") + wchar_t(0x7F) + wchar_t(0x80) + wchar_t(0x9F) + L"\u00A0", 3,
+         L"PC\\x7F\\u0080\\u009F\u00A0"},
+        {"line and paragraph separators", "", L"PC\u2027\u2028\u2029", 3, L"PC\u2027\\u2028\\u2029"},
+        {"zero-width and bidirectional marks", "", L"\u200A\u200B\u200F\u2010\u202A\u202E\u202F", 3,
+         L"\u200A\\u200B\\u200F\u2010\\u202A\\u202E\u202F"},
+        {"invisible operators and isolates", "", L"\u205F\u2060\u2069\u206A\uFEFF\uFEFE", 3,
+         L"\u205F\\u2060\\u2069\u206A\\uFEFF\uFEFE"},
         {"a value's backslash before r, n, x or u", "C:\\new\\A\\\r\\", L"", 12,
          L"C:\\x5Cnew\\A\\\\r\\"},
         {"an account's backslash", "", L"CORP\\nadia", 2, L"CORP\\nadia"},
         {"no escape cut in two", std::string(499, 'a') + "\r", L"", 12,
          std::wstring(499, L'a') + L"... (500 characters)"},
+        {"no \\x25 cut in two", std::string(497, 'a') + "%7", L"", 12,
+         std::wstring(497, L'a') + L"... (499 characters)"},
+        {"a \\u escape that fits", "", std::wstring(494, L'A') + L"\u202E", 3,
+         std::wstring(494, L'A') + L"\\u202E"},
+        {"no \\u escape cut in two", "", std::wstring(495, L'A') + L"\u202E", 3,
+         std::wstring(495, L'A') + L"... (496 characters)"},
         {"characters XML cannot hold", "", notXml + pair, 3, L"PC\\uD800-\\uDC00-\\uFFFE\\uFFFF" + pair},
         {"a surrogate pair that fits", "", std::wstring(498, L'A') + pair, 3, std::wstring(498, L'A') + pair},
         {"a surrogate pair at the cut", "", std::wstring(499, L'A') + pair + L"B", 3,
@@ -259,9 +299,28 @@ TEST(RunApply, ReadsTheProfileBeforeTheLockAndTheRegistryOnlyUnderIt)
     EXPECT_EQ(machine.holdsAtEachWrite, std::vector<int>(8, 1));
 }
 
-// --strict: any warning refuses, before the lock and the first write.
+// --strict: any warning refuses, before the lock and the first write, and
+// its event names every warning.
 TEST(RunApply, StrictRefusesOnAnyWarning)
 {
+    {
+        SCOPED_TRACE("two warnings, their data escaped");
+        Machine machine;
+        machine.SetProfileEntry("SETUP", "LanAddress", "10.0.0.1%1");
+        machine.SetProfileEntry("SETUP", "BcastUDPPort", "0");
+        ApplyRequest request;
+        request.type = &kConnectionTypes[0];
+        request.profilePath = kProfile;
+        request.strict = true;
+        ProfileState state;
+        EXPECT_EQ(RunApply({machine, machine, machine, machine}, state, request).refusal, Refusal::Warnings);
+        ASSERT_EQ(machine.events.size(), 1u);
+        EXPECT_EQ(machine.events[0].id, 1002u);
+        ASSERT_EQ(machine.events[0].strings.size(), 11u);
+        EXPECT_EQ(machine.events[0].strings[10],
+                  L"LanAddress in HWD.ini is neither an IPv4 address nor a host name: 10.0.0.1\\x251; "
+                  L"BcastUDPPort in HWD.ini is not a port number from 1 to 65535: 0");
+    }
     for (const char* port : {"7777", "-1", "0"}) {
         SCOPED_TRACE(port);
         Machine machine;
@@ -324,8 +383,9 @@ TEST(RunUndo, PutsBackExactlyWhatAnyApplyWroteWhereverItStopped)
         EXPECT_EQ(machine.events[0].locksHeld, 0);
         ASSERT_EQ(machine.events[0].strings.size(), 42u);
         EXPECT_EQ(machine.events[0].strings[10 + 5 * 4 + 3], stop >= 0 && stop <= 5 ? L"unchanged" : L"0");
-        // Once undone, there is nothing more to undo.
+        // Once undone, there is nothing more to undo, and nothing on record.
         EXPECT_EQ(machine.Undo().exitCode, kExitNothingToUndo);
+        EXPECT_EQ(machine.events.size(), 1u);
     }
     {
         SCOPED_TRACE("killed between two writes");
@@ -347,6 +407,7 @@ TEST(RunUndo, TheRecordIsTheLastApplyThatChangedSomething)
     Machine machine;
     const auto original = machine.Client();
     EXPECT_EQ(machine.Undo().exitCode, kExitNothingToUndo) << "no record yet";
+    EXPECT_TRUE(machine.events.empty()) << "an undo that changes nothing is not recorded";
     ApplyRequest window;
     window.program = ApplyProgram::Window;
     window.type = &kConnectionTypes[2];
@@ -566,24 +627,39 @@ TEST(RunUndo, NoValueIsWrittenWithoutItsBeforeAndAnUndoneClientIsNothingToUndo)
 
 // Nothing is written unless every value holds its data before or exactly what
 // the apply wrote, and the record is one only administrators could write.
+// Each refusal is on record as an undo's (1004), beside each value now and
+// as the record keeps it once they were read.
 TEST(RunUndo, RefusesBeforeAnyWriteWhatCannotBeUndoneWhole)
 {
+    const std::wstring recordKey = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wendlebrook\\Hostwend\\LastApply";
+    const std::vector<std::wstring> notRead{L"not read", L"(not read)", L"(not read)", L"(not read)"};
+    std::vector<std::vector<std::wstring>> changedByHand;  // how each value stands, now, before, as written
+    for (std::size_t i = 0; i < 8; ++i)
+        changedByHand.push_back({L"holds what the apply wrote", kShownAfter[i], kShownBefore[i], kShownAfter[i]});
+    changedByHand[7] = {L"changed since the apply", L"x", L"old", L"172.20.4.2"};
+    changedByHand[0] = {L"holds its data from before", L"old", L"old", L"172.20.4.2:7777:0"};
     const struct {
         const char* name;
         void (*change)(Machine&);
         int exitCode;
-        std::uint32_t eventId;  // 0: none
+        bool recordRead;
+        std::vector<std::vector<std::wstring>> values;  // empty: none read
     } cases[] = {
         // Each way a value can have changed is the plan's table; here, what the use case makes of one.
-        {"a value changed by hand", [](Machine& m) { m.SetString(kTarnValues[7].first, kTarnValues[7].second, "x"); },
-         kExitChangedSince, 1002},
+        {"values changed by hand",
+         [](Machine& m) {
+             m.SetString(kTarnValues[7].first, kTarnValues[7].second, "x");
+             m.SetString(kTarnValues[0].first, kTarnValues[0].second, "old");
+         },
+         kExitChangedSince, true, changedByHand},
         {"a record others could write",
          [](Machine& m) {
              m.SetKeySecurity("SOFTWARE\\Wendlebrook\\Hostwend\\LastApply", "O:BAD:(A;;KA;;;BA)(A;;KA;;;BU)");
          },
-         kExitRecordUnusable, 1002},
-        {"not elevated", [](Machine& m) { m.elevated = false; }, kExitNotElevated, 1002},
-        {"another apply", [](Machine& m) { m.lockHeldElsewhere = true; }, kExitApplyBusy, 1002},
+         kExitRecordUnusable, false, {}},
+        {"not elevated", [](Machine& m) { m.elevated = false; }, kExitNotElevated, false, {}},
+        {"another apply", [](Machine& m) { m.lockHeldElsewhere = true; }, kExitApplyBusy, false, {}},
+        {"lock unusable", [](Machine& m) { m.lockUnusableReason = L"reason"; }, kExitLockUnusable, false, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -592,13 +668,24 @@ TEST(RunUndo, RefusesBeforeAnyWriteWhatCannotBeUndoneWhole)
         c.change(machine);
         const auto changed = machine.Client();
         machine.events.clear();
-        EXPECT_EQ(machine.Undo(ApplyMode::CheckOnly).exitCode, c.exitCode == kExitApplyBusy ? kExitDone : c.exitCode);
+        EXPECT_EQ(machine.Undo(ApplyMode::CheckOnly).exitCode,
+                  c.exitCode == kExitApplyBusy || c.exitCode == kExitLockUnusable ? kExitDone : c.exitCode);
         const UndoOutcome refused = machine.Undo();
         EXPECT_EQ(refused.exitCode, c.exitCode);
         EXPECT_EQ(machine.Client(), changed) << "something was written";
         ASSERT_EQ(machine.events.size(), 1u);
-        EXPECT_EQ(machine.events[0].id, c.eventId);
-        EXPECT_EQ(machine.events[0].strings.size(), 10u) << "a refusal lists no value";
+        EXPECT_EQ(machine.events[0].type, EventType::Warning);
+        EXPECT_EQ(machine.events[0].id, 1004u);
+        std::vector<std::wstring> expected =
+            c.recordRead ? Header(L"vsat", L"172.20.4.2", L"7777", c.exitCode, recordKey)
+                         : Header(L"(not read)", L"(not read)", L"(not read)", c.exitCode, recordKey);
+        for (std::size_t i = 0; i < 8; ++i) {
+            std::vector<std::wstring> named = ValueNamed(i);
+            const std::vector<std::wstring>& value = c.values.empty() ? notRead : c.values[i];
+            named.insert(named.end(), value.begin(), value.end());
+            expected.insert(expected.end(), named.begin(), named.end());
+        }
+        EXPECT_EQ(machine.events[0].strings, expected);
     }
     {
         SCOPED_TRACE("a write refused part-way: the record stays, a second undo finishes");
@@ -608,7 +695,17 @@ TEST(RunUndo, RefusesBeforeAnyWriteWhatCannotBeUndoneWhole)
         machine.valuesRefusingWrites = {ValuePath(kTarnValues[3].first + "\\" + kTarnValues[3].second)};
         EXPECT_EQ(machine.Undo().exitCode, StepFailedExitCode(4));
         ASSERT_EQ(machine.events.size(), 2u);
-        EXPECT_EQ(machine.events[1].id, 1001u);
+        EXPECT_EQ(machine.events[1].type, EventType::Error);
+        EXPECT_EQ(machine.events[1].id, 1005u);
+        const std::vector<std::wstring>& strings = machine.events[1].strings;
+        ASSERT_EQ(strings.size(), 42u);
+        EXPECT_EQ(strings[7], L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wendlebrook\\Hostwend\\LastApply");
+        for (std::size_t i = 0; i < 8; ++i)
+            EXPECT_EQ(std::vector<std::wstring>(strings.begin() + 12 + 4 * i, strings.begin() + 14 + 4 * i),
+                      (std::vector<std::wstring>{kShownAfter[i], i < 3    ? kShownBefore[i]
+                                                                 : i == 3 ? L"failed: Windows error 5"
+                                                                          : L"not reached"}))
+                << "value " << i + 1;
         machine.valuesRefusingWrites.clear();
         EXPECT_EQ(machine.Undo().exitCode, kExitDone);
         EXPECT_EQ(machine.Client(), original);

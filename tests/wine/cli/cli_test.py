@@ -521,10 +521,10 @@ class CliTest(unittest.TestCase):
 
     # ---- the event log
 
-    def assertEvent(self, event, event_type, event_id, head, values=None):
+    def assertEvent(self, event, event_type, event_id, head, values=None, warnings=None):
         """One event: its type, ID and level, the ten strings every event
         has (account and computer as Wine names them), then the eight
-        values' key, name, data before and after."""
+        values' key, name, data before and after, or a refusal's warnings."""
         self.assertEqual((event["type"], event["id"], event["levels"]),
                          (event_type, event_id, {LEVELS[event_type]}), event)
         self.assertEqual(event["count"], len(event["strings"]), event)
@@ -532,7 +532,7 @@ class CliTest(unittest.TestCase):
         account, computer = strings[2], strings[3]
         self.assertEqual(account, computer + "\\" + getpass.getuser(), event)
         self.assertEqual(strings[:2] + strings[4:10], head, event)
-        expected_values = [] if values is None else [
+        expected_values = [warnings] if warnings is not None else [] if values is None else [
             part for (key, name), (before, after) in zip(STEPS, values) for part in (REGEDIT + key[9:], name, before, after)]
         self.assertEqual(strings[10:], expected_values, event)
 
@@ -578,7 +578,7 @@ class CliTest(unittest.TestCase):
                     if first_before:
                         self.assertEqual(shown(registry[0]), forged)
                         values[0] = (first_before, values[0][1])
-                self.assertEvent(events[0], *kind, head, values)
+                self.assertEvent(events[0], *kind, head, values, "(not checked)" if kind[1] == 1002 else None)
 
         with self.subTest("the same apply again"):
             reg(["seed"])
@@ -819,7 +819,9 @@ class CliTest(unittest.TestCase):
         seeded = [["seed"], sz(1, "tarnsrv.corp.local:7777:0"), sz(2, "tarnsrv.corp.local:9999:1")]
         original = reg(*seeded, SNAPSHOT)[0]
         shown_before = self.cli("--json", "--profile", path, "show").doc["values"]
-        self.assertEqual(self.cli("--json", "undo").code, 10, "nothing on record yet")
+        nothing = self.cli("--json", "undo", env=EVENT_DEBUG)
+        self.assertEqual(nothing.code, 10, "nothing on record yet")
+        self.assertEqual(reported_events(nothing.stderr), [], "an undo with nothing to undo changes nothing")
         applied = self.cli("--json", "--profile", path, "apply", "vsat")
         self.assertEqual(applied.code, 0, applied)
         last = self.cli("--json", "show").doc["last_apply"]
@@ -851,7 +853,10 @@ class CliTest(unittest.TestCase):
                           f'apply: now REG_SZ "elsewhere", before REG_SZ "old", as the apply wrote it REG_SZ '
                           f'"10.70.0.2"', refused.stderr)
             self.assertEqual(reg(SNAPSHOT)[0], changed, "a refused undo wrote")
-            self.assertEqual([e["id"] for e in reported_events(refused.stderr)], [1002])
+            events = reported_events(refused.stderr)
+            self.assertEqual([(e["type"], e["id"], e["count"]) for e in events], [(WARNING, 1004, 58)], refused)
+            self.assertEqual(events[0]["strings"][10 + 7 * 6 + 2:], ["changed since the apply", "elsewhere", "old",
+                                                                     "10.70.0.2"], "step 8 as it stands")
 
         with self.subTest("an apply stopped at step 6, mended and run again, is undone whole"):
             reg(*seeded, ["delete-value", "6"])

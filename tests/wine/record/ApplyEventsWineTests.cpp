@@ -52,30 +52,55 @@ private:
 // place, each line ending as Event Viewer breaks lines.
 TEST(ApplyEvents, BothProgramsCarryEverySentenceWithItsInserts)
 {
-    std::vector<std::wstring> inserts{L"console", L"2.1", L"BRANCH\\operator", L"TILL-04", L"vpn", L"10.0.0.7",
-                                      L"7777", L"C:\\Program Files\\Hostwend\\HWD.ini", L"OUTCOME", L"25"};
+    const std::vector<std::wstring> head{L"console", L"2.1", L"BRANCH\\operator", L"TILL-04", L"vpn", L"10.0.0.7",
+                                         L"7777", L"C:\\Program Files\\Hostwend\\HWD.ini", L"OUTCOME", L"25"};
+    // Each value's inserts named for their place (KEY3, NAME3, ...): four a
+    // value as an apply and a whole or stopped undo have them, six as a
+    // refused undo has them.
+    std::vector<std::wstring> applyInserts = head;
+    std::vector<std::wstring> refusedUndoInserts = head;
     std::wstring values;
+    std::wstring standing;
     for (int value = 1; value <= 8; ++value) {
         const std::wstring n = std::to_wstring(value);
         for (const wchar_t* part : {L"KEY", L"NAME", L"BEFORE", L"AFTER"})
-            inserts.push_back(part + n);
+            applyInserts.push_back(part + n);
+        for (const wchar_t* part : {L"KEY", L"NAME", L"STANDS", L"NOW", L"BEFORE", L"WRITTEN"})
+            refusedUndoInserts.push_back(part + n);
         values += L"\r\n" + n + L". NAME" + n + L" in KEY" + n + L" - before: BEFORE" + n + L"; after: AFTER" + n;
+        standing += L"\r\n" + n + L". NAME" + n + L" in KEY" + n + L" - STANDS" + n + L"; now: NOW" + n +
+                    L"; before the apply: BEFORE" + n + L"; as the apply wrote it: WRITTEN" + n;
     }
+    std::vector<std::wstring> refusedApplyInserts = head;
+    refusedApplyInserts.push_back(L"WARNINGS");
     const std::wstring who = L"Hostwend 2.1 (console program), run by BRANCH\\operator on TILL-04, ";
     const std::wstring what = L"connection type vpn with address 10.0.0.7 and port 7777 from the profile "
                               L"C:\\Program Files\\Hostwend\\HWD.ini";
+    const std::wstring undone = L"the last apply, of connection type vpn with address 10.0.0.7 and port 7777, as "
+                                L"the record C:\\Program Files\\Hostwend\\HWD.ini ";
     const struct {
         DWORD id;
+        const std::vector<std::wstring>& inserts;
         std::wstring sentence;
     } events[] = {
-        {1000, who + L"applied " + what + L" and wrote every value: OUTCOME (exit code 25).\r\n" + values + L"\r\n"},
-        {1001, who + L"stopped part-way through applying " + what +
-                   L"; the values written before it stopped stay written: OUTCOME (exit code 25).\r\n" + values +
-                   L"\r\n"},
-        {1002, who + L"refused to apply " + what + L" and wrote nothing: OUTCOME (exit code 25).\r\n"},
-        {1003, who + L"undid the last apply, of connection type vpn with address 10.0.0.7 and port 7777, as the "
-                     L"record C:\\Program Files\\Hostwend\\HWD.ini kept it, and put back every value it had changed: "
-                     L"OUTCOME (exit code 25).\r\n" + values + L"\r\n"},
+        {1000, applyInserts,
+         who + L"applied " + what + L" and wrote every value: OUTCOME (exit code 25).\r\n" + values + L"\r\n"},
+        {1001, applyInserts,
+         who + L"stopped part-way through applying " + what +
+             L"; the values written before it stopped stay written: OUTCOME (exit code 25).\r\n" + values + L"\r\n"},
+        {1002, refusedApplyInserts,
+         who + L"refused to apply " + what +
+             L" and wrote nothing: OUTCOME (exit code 25).\r\n\r\nWarnings about the profile's values: WARNINGS\r\n"},
+        {1003, applyInserts,
+         who + L"undid " + undone + L"kept it, and put back every value it had changed: OUTCOME (exit code 25).\r\n" +
+             values + L"\r\n"},
+        {1004, refusedUndoInserts,
+         who + L"refused to undo " + undone + L"keeps it, and wrote nothing: OUTCOME (exit code 25).\r\n" + standing +
+             L"\r\n"},
+        {1005, applyInserts,
+         who + L"stopped part-way through undoing " + undone +
+             L"kept it; the values put back before it stopped stay put back, and undo can be run again to finish: "
+             L"OUTCOME (exit code 25).\r\n" + values + L"\r\n"},
     };
     std::wstring folder = ProgramPath();
     folder.erase(folder.find_last_of(L'\\') + 1);
@@ -84,8 +109,8 @@ TEST(ApplyEvents, BothProgramsCarryEverySentenceWithItsInserts)
         const MessageFile file(folder + program);
         ASSERT_NE(file.Get(), nullptr) << GetLastError();
         for (const auto& event : events)
-            EXPECT_EQ(file.Format(event.id, inserts), event.sentence) << event.id;
-        EXPECT_EQ(file.Format(1004, inserts), L"") << "an event no program writes";
+            EXPECT_EQ(file.Format(event.id, event.inserts), event.sentence) << event.id;
+        EXPECT_EQ(file.Format(1006, applyInserts), L"") << "an event no program writes";
     }
 }
 
