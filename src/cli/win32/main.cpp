@@ -127,7 +127,9 @@ int wmain(int argc, wchar_t** argv)
     }
     Write(STD_ERROR_HANDLE, TextDiagnostics(result));
     if (result.recordError != 0)
-        Write(STD_ERROR_HANDLE, L"hostwend-cli: this apply could not be recorded in the event log (Windows error " +
+        Write(STD_ERROR_HANDLE, L"hostwend-cli: this " +
+                                    std::wstring(result.command == CommandName::Undo ? L"undo" : L"apply") +
+                                    L" could not be recorded in the event log (Windows error " +
                                     DecimalText(result.recordError) + L")\r\n");
     return result.exitCode;
 }

@@ -335,6 +335,14 @@ TEST(ApplyCommand, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
           L"changed nothing. Tell your administrator: the apply lock cannot be used because reason (Windows error 6).",
           L"6"},
          {}, EventType::Warning, 1002},
+        {"a value it would write cannot be read",
+         [](Machine& m) { m.platform.valuesFailingReads["software\\odbc\\odbc.ini\\tarn int database\\server"] = 234; },
+         {L"lan", L"10.1.2.3", L"7777",
+          L"Hostwend cannot read a value it would change, so it could not put it back, and it has changed nothing. "
+          L"Tell your administrator: the setting Server in HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\ODBC\\ODBC.INI\\"
+          L"TARN INT Database cannot be read (Windows error 234).",
+          L"12"},
+         {}, EventType::Warning, 1002},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
