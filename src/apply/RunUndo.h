@@ -16,7 +16,7 @@ enum class UndoRefusal {
     NotElevated,
     LockBusy,
     LockUnusable,    // lockReason says why
-    NothingToUndo,   // no record, or its apply was undone already
+    NothingToUndo,   // no record, its apply was undone already, or every value is back already
     RecordUnusable,  // others could have written it, or it cannot be read whole: record.reason says why
     ChangedSince,    // a value holds neither its data before nor the apply's: the plan names each
 };
@@ -47,8 +47,9 @@ struct UndoOutcome {
 
 // Puts back what the last recorded apply changed, under the same lock as an
 // apply, and only when every value holds either its data from before or
-// exactly what that apply wrote; marks the record undone and puts the undo
-// on record (1003). CheckOnly takes no turn and writes nothing.
+// exactly what that apply wrote; marks the record undone and writes the
+// undo's event (1003 undone, 1004 refused, 1005 stopped; none when there was
+// nothing to undo). CheckOnly takes no turn and writes nothing.
 [[nodiscard]] UndoOutcome RunUndo(const ApplyRoles& roles, const UndoRequest& request) noexcept;
 
 } // namespace hostwend
