@@ -5,6 +5,7 @@
 #include "profile/ConnectionType.h"
 #include "registry/RegeditPath.h"
 
+#include <array>
 #include <string>
 
 namespace hostwend {
@@ -24,11 +25,23 @@ constexpr std::wstring_view kBeforeUnreadable =
     L"Tell your administrator: ";
 constexpr std::wstring_view kInternalError = L"internal error; some values may already be written";
 
+// The window's option button for each connection type, in the order they are tested.
+struct OptionFor {
+    OptionButton option;
+    ConnectionKind kind;
+};
+constexpr std::array<OptionFor, 4> kOptionButtons{{
+    {OptionButton::OptLan, ConnectionKind::Lan},
+    {OptionButton::OptVPN, ConnectionKind::Vpn},
+    {OptionButton::OptVsat, ConnectionKind::Vsat},
+    {OptionButton::OptOthers, ConnectionKind::Others},
+}};
+
 const ConnectionType* ChosenType(Desk& desk)
 {
-    for (const ConnectionType& type : kConnectionTypes)
-        if (desk.IsOptionSet(type.option))
-            return &type;
+    for (const OptionFor& button : kOptionButtons)
+        if (desk.IsOptionSet(button.option))
+            return &kConnectionTypes[static_cast<std::size_t>(button.kind)];
     return nullptr;
 }
 

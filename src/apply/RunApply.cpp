@@ -1,7 +1,7 @@
 #include "apply/RunApply.h"
 
 #include "apply/ApplyTurn.h"
-#include "record/ExitCodes.h"
+#include "terms/Terms.h"
 #include "rollback/LastApplyStore.h"
 #include "rollback/UndoPlan.h"
 
@@ -108,7 +108,7 @@ LastApply RecordOf(const ApplyRoles& roles, const ApplyRequest& request, const s
     record.time = roles.computer.UtcTimeNow();
     record.program = request.program;
     record.account = roles.eventLog.AccountName();
-    record.connection = request.type->option;
+    record.connection = request.type->kind;
     record.address = address;
     record.port = port;
     record.finished = false;
@@ -128,7 +128,7 @@ LastApply RecordOf(const ApplyRoles& roles, const ApplyRequest& request, const s
 // every such client, and is refused whole rather than found half-way.
 void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& outcome)
 {
-    const bool vsat = request.type->option == OptionButton::OptVsat;
+    const bool vsat = request.type->kind == ConnectionKind::Vsat;
     const std::function<bool()> vsatWanted =
         request.vsatStepWanted ? request.vsatStepWanted : std::function<bool()>([vsat] { return vsat; });
     const std::wstring& address = outcome.address->value;

@@ -2,7 +2,7 @@
 
 #include "apply/ApplyTurn.h"
 #include "record/ApplyRecord.h"
-#include "record/ExitCodes.h"
+#include "terms/Terms.h"
 
 #include <algorithm>
 #include <memory>

@@ -4,7 +4,7 @@
 #include "cli/StepErrors.h"
 #include "platform/DecimalText.h"
 #include "profile/ProfileValueCheck.h"
-#include "record/ExitCodes.h"
+#include "terms/Terms.h"
 #include "registry/RegeditPath.h"
 #include "registry/UpdateRegValue.h"
 #include "rollback/LastApply.h"

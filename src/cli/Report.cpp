@@ -80,7 +80,7 @@ std::wstring LastApplyText(const LastApplyRead& read)
         break;
     }
     const LastApply& last = *read.record;
-    std::wstring text = last.time + L", " + std::wstring(last.program == ApplyProgram::Window ? L"window" : L"console") +
+    std::wstring text = last.time + L", " + std::wstring(ProgramName(last.program)) +
                         L" program run by " + last.account + L": " + std::wstring(ConnectionName(last.connection)) +
                         L" " + last.address + L", port " + last.port;
     if (!last.finished)
@@ -129,7 +129,7 @@ std::wstring JsonLastApply(const std::optional<LastApplyRead>& read)
                JsonText(read->reason) + L"}";
     const LastApply& last = *read->record;
     return L"{\"state\": \"recorded\", \"time\": " + JsonText(last.time) +
-           L", \"program\": " + JsonText(last.program == ApplyProgram::Window ? L"window" : L"console") +
+           L", \"program\": " + JsonText(ProgramName(last.program)) +
            L", \"account\": " + JsonText(last.account) + L", \"type\": " + JsonText(ConnectionName(last.connection)) +
            L", \"address\": " + JsonText(last.address) + L", \"port\": " + JsonText(last.port) +
            L", \"finished\": " + (last.finished ? L"true" : L"false") +

@@ -198,7 +198,7 @@ ApplyEvent EventHead(ApplyProgram program, ApplyEnd end, std::uint32_t id, std::
     event.type = TypeOf(end);
     event.id = id;
     event.strings = {
-        program == ApplyProgram::Window ? L"window" : L"console",
+        std::wstring(ProgramName(program)),
         std::wstring(kProgramVersion),
         account.empty() ? L"(unknown)" : Insert(account, InsertOf::Name),
         computer.empty() ? L"(unknown)" : Insert(computer, InsertOf::Name),

@@ -23,8 +23,6 @@ inline constexpr std::uint32_t kEventUndone = 1003;       // an undo put every v
 inline constexpr std::uint32_t kEventUndoRefused = 1004;  // an undo refused before any write
 inline constexpr std::uint32_t kEventUndoStopped = 1005;  // an undo stopped part-way
 
-enum class ApplyEnd { Applied, Stopped, Refused, Undone };
-
 // What one apply did, as the program that ran it knows it once the apply lock
 // is released. Views only: composing the record allocates, gathering it not.
 struct ApplyAttempt {

@@ -4,6 +4,7 @@
 #include "registry/ApplySteps.h"
 #include "registry/ReadStepValues.h"
 #include "registry/UpdateRegValue.h"
+#include "terms/Terms.h"
 
 #include <array>
 #include <cstddef>
@@ -13,11 +14,6 @@
 #include <string_view>
 
 namespace hostwend {
-
-enum class ApplyMode {
-    Write,      // an apply, from either program
-    CheckOnly,  // the console's check: the same road without the writes, on past a failure
-};
 
 enum class StepState {
     Written,

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "profile/ConnectionType.h"
-#include "platform/Desk.h"
 #include "registry/ApplySteps.h"
 
 #include <array>
@@ -41,7 +40,7 @@ struct LastApply {
     std::wstring time;  // UTC, ISO 8601: 2026-12-07T23:30:00Z
     ApplyProgram program = ApplyProgram::Console;
     std::wstring account;
-    OptionButton connection = OptionButton::OptLan;
+    ConnectionKind connection = ConnectionKind::Lan;
     std::wstring address;
     std::wstring port;
     std::array<RecordedStep, kApplyStepCount> steps{};  // in step order

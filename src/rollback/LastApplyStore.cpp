@@ -258,7 +258,7 @@ LastApplyRead ReadLastApply(Registry& registry)
     bool typeKnown = false;
     for (const ConnectionType& known : kConnectionTypes)
         if (known.name == type) {
-            record.connection = known.option;
+            record.connection = known.kind;
             typeKnown = true;
         }
     if (!typeKnown)

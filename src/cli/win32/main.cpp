@@ -1,6 +1,6 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
-#include "record/ExitCodes.h"
+#include "terms/Terms.h"
 #include "cli/Report.h"
 #include "cli/win32/Console.h"
 #include "platform/win32/DllSearch.h"

@@ -3,7 +3,7 @@
 #include "TarnClient.h"
 #include "apply/RunApply.h"
 #include "apply/RunUndo.h"
-#include "record/ExitCodes.h"
+#include "terms/Terms.h"
 #include "rollback/LastApplyStore.h"
 #include "registry/RegeditPath.h"
 

@@ -4,7 +4,7 @@
 #include "TarnClient.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
-#include "record/ExitCodes.h"
+#include "terms/Terms.h"
 #include "cli/Report.h"
 
 #include <gtest/gtest.h>

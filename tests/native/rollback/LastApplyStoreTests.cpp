@@ -17,7 +17,7 @@ using testing::Sz;
 
 LastApply Record(std::wstring_view address)
 {
-    LastApply record{L"2026-12-07T23:30:00Z", ApplyProgram::Window, L"BRANCH\\operator", OptionButton::OptVsat,
+    LastApply record{L"2026-12-07T23:30:00Z", ApplyProgram::Window, L"BRANCH\\operator", ConnectionKind::Vsat,
                      std::wstring(address), L"7777", {}, true, std::nullopt};
     const RegData to = Sz(std::wstring(address) + L":7777:0");
     record.steps = {{

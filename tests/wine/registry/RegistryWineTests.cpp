@@ -368,7 +368,7 @@ TEST_F(RegistryWine, TheRecordLivesInThe64BitViewAndAnUndoPutsBackExactBytesAndC
     const StepValues valuesBefore = ReadStepValues(registry);
     Install(With(kApplied, 7, {}), "");
     const Snapshot asApplied = Take();
-    LastApply record{L"2026-12-07T23:30:00Z", ApplyProgram::Console, L"BRANCH\\operator", OptionButton::OptVsat,
+    LastApply record{L"2026-12-07T23:30:00Z", ApplyProgram::Console, L"BRANCH\\operator", ConnectionKind::Vsat,
                      L"10.0.0.5", L"7777", AsRecorded(valuesBefore, ReadStepValues(registry)), true, std::nullopt};
     ASSERT_EQ(record.steps[2].before->bytes, noNul.data);
 
