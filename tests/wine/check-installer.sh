@@ -4,7 +4,7 @@
 # Hostwend, with its own wineserver and display. In turn: an install folder
 # outside the package's Program Files refused, one inside it taken; a silent
 # install; the installed window program finds its HWD.ini and the console
-# program shows the client's values; the entry in Programs and Features; the operator's guide's
+# program shows the client's values and refuses the sample HWD.ini; the entry in Programs and Features; the operator's guide's
 # start-up script, run by a 32-bit and by a 64-bit cmd, finds and runs the
 # console program; one Hostwend per computer (the other architecture's package
 # refused, the same package again and a rebuilt one of the same version leave
@@ -163,6 +163,12 @@ shown=$(run "$installed\\hostwend-cli.exe" --json show) || fail "hostwend-cli sh
 grep -qF '"profile_found": true' <<<"$shown" || fail "hostwend-cli show did not find the installed HWD.ini: $shown"
 # The client's address as res/demo/tarn-client.reg seeds it.
 grep -qF '192.168.1.10' <<<"$shown" || fail "hostwend-cli show did not print the client's values: $shown"
+# The sample names no server: nothing is applied from it.
+for type in lan:LanAddress vpn:VPNAddress vsat:VsatAddress others:OthersAddress; do
+  rc=0; refusal=$(run "$installed\hostwend-cli.exe" check "${type%%:*}" 2>&1 >/dev/null) || rc=$?
+  [ $rc = 3 ] && grep -qF "${type#*:} missing in HWD.ini" <<<"$refusal" ||
+    fail "check ${type%%:*} with the sample HWD.ini ended with $rc: $refusal"
+done
 
 echo "== the guide's start-up script, from a 32-bit and a 64-bit agent"
 # As docs/OPERATORS.md gives it, with the share's profile replaced by a local one.
