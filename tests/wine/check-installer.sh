@@ -205,7 +205,7 @@ echo "== the guide's start-up script, from a 32-bit and a 64-bit agent"
 # As docs/OPERATORS.md gives it, with the share's profile replaced by a local one.
 script=$(awk '/^### Group Policy computer start-up script/ {on = 1} on && /^    @echo off/ {code = 1}
               code && !/^    / {exit} code {print substr($0, 5)}' "$source/docs/OPERATORS.md")
-grep -q 'hostwend-cli.exe" apply vpn --profile "\\\\corp\\netlogon\\hostwend\\HWD.ini"' <<<"$script" ||
+grep -q 'hostwend-cli.exe" apply vpn --strict --profile "\\\\corp\\netlogon\\hostwend\\HWD.ini"' <<<"$script" ||
   fail "the guide's start-up script is not where this test looks for it: $script"
 mkdir -p "$WINEPREFIX/drive_c/site"
 printf '[SETUP]\r\nVPNAddress=10.9.8.7\r\nBcastUDPPort=7777\r\n' >"$WINEPREFIX/drive_c/site/HWD.ini"
