@@ -123,11 +123,15 @@ function(hostwend_build_msi)
   endif()
   # wixl drops NeverOverwrite (128) and Permanent (16): without them an upgrade,
   # which removes the old version first, and an uninstall would delete the
-  # operator's HWD.ini. The 64-bit package keeps the 64-bit bit (256) wixl set.
+  # operator's HWD.ini, and the record of the folders Hostwend was installed
+  # in (its key path a registry value, 4). The 64-bit package keeps the 64-bit
+  # bit (256) wixl set.
   if(arg_ARCH STREQUAL "x64")
     set(attributes 400)
+    set(folder_record_attributes 276)
   else()
     set(attributes 144)
+    set(folder_record_attributes 20)
   endif()
   # The install folder's owner and permissions, whatever the parent's: owned
   # by Administrators (O:BA), SYSTEM and Administrators full control, Users
@@ -139,8 +143,15 @@ function(hostwend_build_msi)
   set(install_folder_sddl "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)(A;OICI;FRFX;;;OW)")
   foreach(query
       "UPDATE Component SET Attributes = ${attributes} WHERE Component = 'Profile'"
+      "UPDATE Component SET Attributes = ${folder_record_attributes} WHERE Component = 'FolderRecord'"
       "CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)"
-      "INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDLText`) VALUES ('InstallFolder', 'INSTALLDIR', 'CreateFolder', '${install_folder_sddl}')")
+      "INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDLText`) VALUES ('InstallFolder', 'INSTALLDIR', 'CreateFolder', '${install_folder_sddl}')"
+      # Whether the folder given as INSTALLDIR exists (the property is then
+      # its path with a backslash), for the launch condition that refuses a
+      # folder the package did not make: wixl has no DirectorySearch.
+      "CREATE TABLE `DrLocator` (`Signature_` CHAR(72) NOT NULL, `Parent` CHAR(72), `Path` CHAR(255), `Depth` SHORT PRIMARY KEY `Signature_`, `Parent`, `Path`)"
+      "INSERT INTO `DrLocator` (`Signature_`, `Path`, `Depth`) VALUES ('ChosenFolder', '[INSTALLDIR]', 0)"
+      "INSERT INTO `AppSearch` (`Property`, `Signature_`) VALUES ('HOSTWEND_EXISTING_FOLDER', 'ChosenFolder')")
     execute_process(COMMAND "${HOSTWEND_MSIBUILD}" "${arg_OUTPUT}" -q "${query}"
       RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
     if(failed)

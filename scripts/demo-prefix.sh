@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the Wine prefix PREFIX (once) with a TARN 6.x client's registry
-# settings and, given a FOLDER, puts the built hostwend.exe, the sample HWD.ini
+# settings and, given a FOLDER, puts the built hostwend.exe, the demo's HWD.ini
 # and any further files given into C:\FOLDER there.
 #   scripts/demo-prefix.sh PREFIX [FOLDER [FILE...]]
 set -euo pipefail
@@ -24,4 +24,4 @@ fi
 [ -n "$folder" ] || exit 0
 install_dir=$prefix/drive_c/$folder
 mkdir -p "$install_dir"
-cp "$root/build/windows-x64/hostwend.exe" "$root/res/HWD.ini" "$@" "$install_dir/"
+cp "$root/build/windows-x64/hostwend.exe" "$root/res/demo/HWD.ini" "$@" "$install_dir/"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds hostwend.exe and starts it under Wine in a demo prefix that holds a
-# TARN 6.x client's registry settings, with a sample HWD.ini beside it.
+# TARN 6.x client's registry settings, with the demo's HWD.ini beside it.
 # With a display ($DISPLAY) the window appears there until you close it;
 # without one, a private Xvfb is used, a picture of the window is saved to
 # build/demo/screenshot.png, and everything started is stopped again.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Redraws the README's pictures of the two windows, docs/form1.png and
 # docs/form2.png: the program runs under Wine on a private Xvfb, in a prefix
-# of its own, with the sample HWD.ini beside it, and the snap tool saves
+# of its own, with the demo's HWD.ini beside it, and the snap tool saves
 # each window as it shows.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

@@ -4,7 +4,8 @@
 # package), the four files as built, HWD.ini's component kept by upgrades and
 # uninstalls, the upgrade code of its architecture, an upgrade that takes the
 # same version too, a refusal of the other architecture's package, the install
-# folder's own permissions and the registry value that says where it is.
+# folder's own permissions and the registry value that says where it is, the
+# folders refused as INSTALLDIR, and an upgrade that stays where Hostwend is.
 #   check-installer-tables.sh INSTALLER x64|x86 VERSION PROGRAM CONSOLE_PROGRAM SOURCE_DIR
 set -euo pipefail
 msi=$1 arch=$2 version=$3 program=$4 console_program=$5 source=$6
@@ -75,6 +76,36 @@ table LaunchCondition | grep -q $'^Installed OR NOT HOSTWEND_OTHER_ARCHITECTURE\
 inside="INSTALLDIR ~<< $program_files AND NOT (INSTALLDIR ~= $program_files) AND NOT (INSTALLDIR >< \"..\") AND NOT (INSTALLDIR >< \"\\\\\")"
 table LaunchCondition | grep -qF "Installed OR NOT INSTALLDIR OR ($inside)"$'\t'"Hostwend installs only into a folder inside $program_files_name," ||
   fail "an install folder outside $program_files_name is not refused with a message: $(table LaunchCondition)"
+# Written as Windows reads it: no "." or ".." folder, no name ending in a dot
+# or a space, no "/".
+table LaunchCondition | grep -qF 'Installed OR NOT INSTALLDIR OR NOT (INSTALLDIR >< ".\" OR INSTALLDIR >< " \" OR INSTALLDIR >> "." OR INSTALLDIR >> " " OR INSTALLDIR >< "/")'$'\t''INSTALLDIR may not hold a folder named . or ..' ||
+  fail "an INSTALLDIR with a . or .. folder, or a name ending in a dot or a space, is not refused with a message"
+# A folder that exists is taken only where Hostwend is or was: HOSTWEND_FOLDER
+# is where it is (InstallFolder, in the package's own registry view: 64-bit
+# locators are 16), HOSTWEND_USED_FOLDER finds the folder under Folders, with
+# or without the backslash INSTALLDIR was given with, and
+# HOSTWEND_EXISTING_FOLDER is set when the folder exists.
+locator_bits=$([ "$arch" = x64 ] && echo 16 || echo 0)
+for row in "HOSTWEND_FOLDER	InstalledFolder" "HOSTWEND_USED_FOLDER	UsedFolder" \
+           "HOSTWEND_USED_FOLDER	UsedFolderWithoutBackslash" "HOSTWEND_EXISTING_FOLDER	ChosenFolder"; do
+  expect_row AppSearch "$row"
+done
+expect_row RegLocator "InstalledFolder	2	SOFTWARE\Wendlebrook\Hostwend	InstallFolder	$((2 + locator_bits))"
+expect_row RegLocator "UsedFolder	2	SOFTWARE\Wendlebrook\Hostwend\Folders	[INSTALLDIR]	$((2 + locator_bits))"
+expect_row RegLocator "UsedFolderWithoutBackslash	2	SOFTWARE\Wendlebrook\Hostwend\Folders	[INSTALLDIR]\	$((2 + locator_bits))"
+expect_row DrLocator "ChosenFolder		[INSTALLDIR]	0"
+table LaunchCondition | grep -qF 'Installed OR NOT INSTALLDIR OR NOT HOSTWEND_EXISTING_FOLDER OR HOSTWEND_USED_FOLDER OR HOSTWEND_EXISTING_FOLDER ~= HOSTWEND_FOLDER'$'\t''[INSTALLDIR] exists already, and Hostwend was never installed there' ||
+  fail "an INSTALLDIR that exists and never held Hostwend is not refused with a message"
+# Without INSTALLDIR, an upgrade stays where Hostwend is, once the launch
+# conditions have judged that folder, and before the folders are resolved.
+table LaunchCondition | grep -qF "Installed OR INSTALLDIR OR NOT HOSTWEND_FOLDER OR (HOSTWEND_FOLDER ~<< $program_files AND NOT (HOSTWEND_FOLDER ~= $program_files) AND NOT (HOSTWEND_FOLDER >< \".\\\" OR HOSTWEND_FOLDER >< \" \\\" OR HOSTWEND_FOLDER >< \"\\\\\"))"$'\t'"Hostwend is installed in [HOSTWEND_FOLDER], a folder this package may no longer use. Nothing was changed." ||
+  fail "an upgrade from a folder this package may not use is not refused with a message"
+expect_row CustomAction "StayInInstalledFolder	2099	INSTALLDIR	[HOSTWEND_FOLDER]	"
+for sequence in InstallUISequence InstallExecuteSequence; do
+  expect_row $sequence "StayInInstalledFolder	HOSTWEND_FOLDER AND NOT INSTALLDIR	101"
+  expect_row $sequence "LaunchConditions		100"
+  expect_row $sequence "CostFinalize		1000"
+done
 # Per-machine installs hand only secure properties from the client to the service.
 secure=$(table Property | awk -F'\t' '$1 == "SecureCustomProperties" {print $2}')
 for property in WIX_UPGRADE_DETECTED WIX_DOWNGRADE_DETECTED HOSTWEND_OTHER_ARCHITECTURE; do
@@ -92,6 +123,12 @@ expect_row MsiLockPermissionsEx "InstallFolder	INSTALLDIR	CreateFolder	O:BAD:P(A
 # Where scripts find Hostwend: HKLM (2), in the package's own registry view.
 table Registry | cut -f2- | grep -qxF "2	SOFTWARE\Wendlebrook\Hostwend	InstallFolder	[INSTALLDIR]	Program" ||
   fail "no InstallFolder value in the Registry table"
+# Every folder Hostwend was installed in, kept by uninstalls (Permanent, 16;
+# its key path a registry value, 4).
+table Registry | cut -f2- | grep -qxF "2	SOFTWARE\Wendlebrook\Hostwend\Folders	[INSTALLDIR]	[ProductVersion]	FolderRecord" ||
+  fail "no Folders value in the Registry table"
+table Component | awk -F'\t' '$1 == "FolderRecord" {print $3, $4}' | grep -qx "INSTALLDIR $((bits + 20))" ||
+  fail "the FolderRecord component is not kept by uninstalls: $(table Component | grep FolderRecord)"
 table InstallExecuteSequence | cut -f1 | grep -qx RemoveExistingProducts || fail "an upgrade does not remove the old version"
 table Shortcut | cut -f1-5 | grep -qxF "StartMenuShortcut	ProgramMenuFolder	Hostwend	Program	[#hostwend.exe]" ||
   fail "no Start-menu shortcut to hostwend.exe"

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release packages without a certificate, unpacks the archive and
 # checks what an operator gets: the very programs that were built, a sample
-# HWD.ini with every key, and a guide that explains every message the program
-# can show; and that the installer package was made beside the archive and the
-# build said the release is unsigned.
+# HWD.ini with every key and no address, and a guide that explains every
+# message the program can show; and that the installer package was made beside
+# the archive and the build said the release is unsigned.
 #   check-package.sh BUILD_DIR ARCHIVE INSTALLER PROGRAM CONSOLE_PROGRAM SOURCE_DIR
 set -euo pipefail
 build=$1 archive=$2 installer=$3 program=$4 console_program=$5 source=$6
@@ -23,9 +23,12 @@ listing=$(cd "$unpacked" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
 cmp -s "$unpacked/hostwend.exe" "$program" || fail "hostwend.exe differs from the build"
 cmp -s "$unpacked/hostwend-cli.exe" "$console_program" || fail "hostwend-cli.exe differs from the build"
 
-for key in LanAddress VPNAddress VsatAddress OthersAddress BcastUDPPort; do
-  grep -q "^$key=[^ ]" "$unpacked/HWD.ini" || fail "HWD.ini has no value for $key"
+# Every key there to be filled in, and no address: nothing is applied from
+# the sample until the site's addresses are in.
+for key in LanAddress VPNAddress VsatAddress OthersAddress; do
+  grep -qx "$key=" "$unpacked/HWD.ini" || fail "HWD.ini does not hold $key, blank"
 done
+grep -qx 'BcastUDPPort=7777' "$unpacked/HWD.ini" || fail "HWD.ini does not hold the client's port 7777"
 grep -q '^\[SETUP\]' "$unpacked/HWD.ini" || fail "HWD.ini has no [SETUP] section"
 
 # Every message text the program shows, as the guide must name it.

@@ -2,15 +2,20 @@
 # The installer package (x64 or x86) under Wine, on a 64-bit machine of its
 # own: a Wine prefix that holds a TARN client's settings and never had
 # Hostwend, with its own wineserver and display. In turn: an install folder
-# outside the package's Program Files refused, one inside it taken; a silent
-# install; the installed window program finds its HWD.ini and the console
-# program shows the client's values; the entry in Programs and Features; the operator's guide's
-# start-up script, run by a 32-bit and by a 64-bit cmd, finds and runs the
-# console program; one Hostwend per computer (the other architecture's package
-# refused, the same package again and a rebuilt one of the same version leave
-# one entry); an operator's edit of HWD.ini kept through all that and through an
-# upgrade to a higher version (made here from the same files); a silent
-# uninstall that removes the programs and the shortcut and leaves HWD.ini.
+# outside the package's Program Files, spelt with a "." or a final dot, or
+# made before by someone else refused; one inside it taken, kept by an upgrade
+# without INSTALLDIR (unless an older package put Hostwend where this one may
+# not) and taken again after an uninstall, with the site's HWD.ini; a silent
+# install; the installed window program finds its HWD.ini, the console
+# program shows the client's values and refuses the sample HWD.ini; the entry
+# in Programs and Features; the operator's guide's start-up script, run by a
+# 32-bit and by a 64-bit cmd, finds and runs the console program; one Hostwend
+# per computer (the other architecture's package refused, the same package
+# again and a rebuilt one of the same version leave one entry); an operator's
+# edit of HWD.ini kept through all that and through an upgrade to a higher
+# version (made here from the same files); a silent uninstall that removes the
+# programs and the shortcut and leaves HWD.ini, and an install there again
+# that keeps it.
 #   check-installer.sh SOURCE_DIR WORK_DIR ARCHIVE INSTALLER WINDOW_TEST
 set -euo pipefail
 source=$1 work=$2 archive=$3 msi=$4 window_test=$5
@@ -115,29 +120,55 @@ install_folder_value() {
 }
 # Windows Installer's "installation failed" (1603), as a Linux exit status keeps it.
 refused=$((1603 & 255))
+code=$(property "$msi" ProductCode)
 
 echo "== an install folder outside $program_files_name is refused; one inside it is taken"
 # Each refused with nothing installed: a folder any user may have made first,
 # one that climbs out of Program Files, Program Files itself (with the
-# trailing backslash that msiexec, here as on Windows, gets doubled), and the
-# other architecture's Program Files.
+# trailing backslash that msiexec, here as on Windows, gets doubled, and as
+# "\."), a name that Windows reads without its final dot, the other
+# architecture's Program Files, and a folder inside that existed before, made
+# by someone else, with an HWD.ini nobody chose.
+mine="$program_files_name\Tools\Mine"
+mkdir -p "$(winepath -u "$mine")"
+printf '[SETUP]\r\nVPNAddress=10.66.66.66\r\n' >"$(winepath -u "$mine\HWD.ini")"
 for outside in 'C:\Tools\Hostwend' "$program_files_name\Hostwend\..\..\Tools\Hostwend" "$program_files_name"'\' \
-               "$other_program_files\Hostwend"; do
+               "$program_files_name\." "$program_files_name\Hostwend." "$other_program_files\Hostwend" "$mine"; do
   rc=0; run64 msiexec /i "$(winepath -w "$msi")" "INSTALLDIR=$outside" /qn || rc=$?
   [ $rc = $refused ] || fail "INSTALLDIR=$outside was not refused (msiexec ended with $rc)"
-  [ -z "$(hostwend_entries)" ] || fail "INSTALLDIR=$outside left an entry in Programs and Features"
 done
+[ -z "$(hostwend_entries)" ] || fail "a refused install folder left an entry in Programs and Features"
 installed_anywhere=$(find "$WINEPREFIX/drive_c" -name hostwend-cli.exe 2>/dev/null)
 [ -z "$installed_anywhere" ] || fail "a refused install folder left files: $installed_anywhere"
-own="$program_files_name\Wendlebrook\Hostwend"
+[ "$(ls "$(winepath -u "$mine")")" = HWD.ini ] || fail "the refused $mine was changed: $(ls "$(winepath -u "$mine")")"
+
+echo "== a folder of one's own: kept by an upgrade, taken again after an uninstall"
+own="$program_files_name\Tools\Hostwend" own_folder=$(winepath -u "$program_files_name\Tools\Hostwend")
 run64 msiexec /i "$(winepath -w "$msi")" "INSTALLDIR=$own" /qn || fail "INSTALLDIR=$own ended with $?"
 [ "$(install_folder_value)" = "$own\\" ] || fail "INSTALLDIR=$own: InstallFolder says '$(install_folder_value)'"
-[ -f "$(winepath -u "$own\hostwend-cli.exe")" ] || fail "INSTALLDIR=$own: hostwend-cli.exe not there"
-run64 msiexec /x "$(winepath -w "$msi")" /qn || fail "removing the package in $own ended with $?"
-[ -z "$(hostwend_entries)" ] || fail "still in Programs and Features after removing the package in $own"
+printf '[SETUP]\r\nVPNAddress=10.9.8.7\r\nBcastUDPPort=7777\r\n' >"$own_folder/HWD.ini"
+cp "$own_folder/HWD.ini" "$work/HWD.ini.site"
+# Where an older package put Hostwend in a folder this one may not use, an
+# upgrade without INSTALLDIR is refused and changes nothing.
+run64 reg add 'HKLM\Software\Wendlebrook\Hostwend' /v InstallFolder /d "$program_files_name\.\\" /reg:$view /f >/dev/null 2>&1
+rc=0; run64 msiexec /i "$(winepath -w "$rebuilt")" /qn || rc=$?
+[ $rc = $refused ] || fail "a rebuild over Hostwend in $program_files_name\. was not refused (msiexec ended with $rc)"
+cmp -s "$work/files/hostwend-cli.exe" "$own_folder/hostwend-cli.exe" || fail "the refused rebuild removed Hostwend from $own"
+run64 reg add 'HKLM\Software\Wendlebrook\Hostwend' /v InstallFolder /d "$own\\" /reg:$view /f >/dev/null 2>&1
+# Without INSTALLDIR the upgrade stays in that folder, with the site's HWD.ini.
+run64 msiexec /i "$(winepath -w "$upgrade")" /qn || fail "upgrading Hostwend in $own ended with $?"
+[ "$(install_folder_value)" = "$own\\" ] || fail "the upgrade moved InstallFolder to '$(install_folder_value)'"
+cmp -s "$work/files/hostwend-cli.exe" "$own_folder/hostwend-cli.exe" || fail "the upgrade did not install into $own"
+[ ! -e "$folder" ] || fail "the upgrade of Hostwend in $own made $installed"
+grep -qxF "EventMessageFile REG_SZ $own\hostwend-cli.exe" <<<"$(event_source)" ||
+  fail "the event source does not name $own\hostwend-cli.exe: $(event_source)"
+run64 msiexec /x "$(winepath -w "$upgrade")" /qn || fail "removing the package in $own ended with $?"
+# The folder, left with its HWD.ini, is Hostwend's own to install into again.
+run64 msiexec /i "$(winepath -w "$msi")" "INSTALLDIR=$own" /qn || fail "installing into $own again ended with $?"
+cmp -s "$work/HWD.ini.site" "$own_folder/HWD.ini" || fail "the site's HWD.ini in $own was not kept"
+run64 msiexec /x "$(winepath -w "$msi")" /qn || fail "removing the package in $own again ended with $?"
 
 echo "== silent install of $(basename "$msi") ($arch)"
-code=$(property "$msi" ProductCode)
 run64 msiexec /i "$(winepath -w "$msi")" /qn || fail "msiexec /i ended with $?"
 for file in hostwend.exe hostwend-cli.exe HWD.ini OPERATORS.md; do
   cmp -s "$work/files/$file" "$folder/$file" || fail "$file not installed as packed"
@@ -163,12 +194,18 @@ shown=$(run "$installed\\hostwend-cli.exe" --json show) || fail "hostwend-cli sh
 grep -qF '"profile_found": true' <<<"$shown" || fail "hostwend-cli show did not find the installed HWD.ini: $shown"
 # The client's address as res/demo/tarn-client.reg seeds it.
 grep -qF '192.168.1.10' <<<"$shown" || fail "hostwend-cli show did not print the client's values: $shown"
+# The sample names no server: nothing is applied from it.
+for type in lan:LanAddress vpn:VPNAddress vsat:VsatAddress others:OthersAddress; do
+  rc=0; refusal=$(run "$installed\hostwend-cli.exe" check "${type%%:*}" 2>&1 >/dev/null) || rc=$?
+  [ $rc = 3 ] && grep -qF "${type#*:} missing in HWD.ini" <<<"$refusal" ||
+    fail "check ${type%%:*} with the sample HWD.ini ended with $rc: $refusal"
+done
 
 echo "== the guide's start-up script, from a 32-bit and a 64-bit agent"
 # As docs/OPERATORS.md gives it, with the share's profile replaced by a local one.
 script=$(awk '/^### Group Policy computer start-up script/ {on = 1} on && /^    @echo off/ {code = 1}
               code && !/^    / {exit} code {print substr($0, 5)}' "$source/docs/OPERATORS.md")
-grep -q 'hostwend-cli.exe" apply vpn --profile "\\\\corp\\netlogon\\hostwend\\HWD.ini"' <<<"$script" ||
+grep -q 'hostwend-cli.exe" apply vpn --strict --profile "\\\\corp\\netlogon\\hostwend\\HWD.ini"' <<<"$script" ||
   fail "the guide's start-up script is not where this test looks for it: $script"
 mkdir -p "$WINEPREFIX/drive_c/site"
 printf '[SETUP]\r\nVPNAddress=10.9.8.7\r\nBcastUDPPort=7777\r\n' >"$WINEPREFIX/drive_c/site/HWD.ini"
@@ -223,6 +260,8 @@ done
 [ -z "$(install_folder_value)" ] || fail "the InstallFolder value is left behind"
 [ -z "$(event_source)" ] || fail "the event source is still registered: $(event_source)"
 cmp -s "$work/HWD.ini.edited" "$folder/HWD.ini" || fail "the uninstall did not leave the edited HWD.ini"
+run64 msiexec /i "$(winepath -w "$msi")" /qn || fail "installing into $installed again ended with $?"
+cmp -s "$work/HWD.ini.edited" "$folder/HWD.ini" || fail "installing again did not keep the HWD.ini left in $installed"
 
 [ $status -eq 0 ] && echo "installer ok ($arch): install, one Hostwend, upgrade $version -> $next, uninstall"
 exit $status
