@@ -76,8 +76,8 @@ std::wstring Told(const ApplyOutcome& outcome, const ConnectionType& type, bool 
         return std::wstring(kLockUnusable) + outcome.lockReason + L".";
     case Refusal::ProfileData:
         return ProfileDataRefusal(outcome, type, windows64);
-    case Refusal::RecordUnwritable:
-        return std::wstring(kRecordUnwritable) + DecimalText(static_cast<std::uint32_t>(outcome.recordStatus)) +
+    case Refusal::UndoRecordUnwritable:
+        return std::wstring(kRecordUnwritable) + DecimalText(static_cast<std::uint32_t>(outcome.undoRecordStatus)) +
                L").";
     case Refusal::BeforeUnreadable: {
         const ApplyStep& step = ApplySteps()[*outcome.unreadableStep];

@@ -1,6 +1,5 @@
 #include "apply/RunApply.h"
 
-#include "apply/ApplyTurn.h"
 #include "terms/Terms.h"
 #include "rollback/LastApplyStore.h"
 #include "rollback/UndoPlan.h"
@@ -12,66 +11,14 @@
 namespace hostwend {
 namespace {
 
-int ExitCodeOf(Refusal refusal)
-{
-    switch (refusal) {
-    case Refusal::None:
-        break;
-    case Refusal::NotElevated:
-        return kExitNotElevated;
-    case Refusal::ProfileMissing:
-    case Refusal::ProfileUnreadable:
-        return kExitProfileMissing;
-    case Refusal::ProfileValue:
-    case Refusal::ProfileData:
-    case Refusal::Warnings:
-        return kExitProfileValueRefused;
-    case Refusal::LockBusy:
-        return kExitApplyBusy;
-    case Refusal::LockUnusable:
-        return kExitLockUnusable;
-    case Refusal::RecordUnwritable:
-    case Refusal::BeforeUnreadable:
-        return kExitRecordUnusable;
-    }
-    return kExitDone;
-}
-
-// The one place an outcome's end and exit code are decided: a refusal wrote
-// nothing; a failure once the walk began may have left values written.
-void Conclude(ApplyOutcome& outcome)
-{
-    if (outcome.internalError) {
-        outcome.end = ApplyEnd::Stopped;
-        outcome.exitCode = kExitInternalError;
-    } else if (outcome.Refused()) {
-        outcome.end = ApplyEnd::Refused;
-        outcome.exitCode = ExitCodeOf(outcome.refusal);
-    } else if (outcome.run && outcome.run->failedStep) {
-        outcome.end = ApplyEnd::Stopped;
-        outcome.exitCode = StepFailedExitCode(outcome.run->steps[*outcome.run->failedStep].number);
-    } else {
-        outcome.end = ApplyEnd::Applied;
-        outcome.exitCode = kExitDone;
-    }
-}
-
-// Everything refused before the lock: rights, the file, its two values.
+// Everything refused before the lock: the file, its two values.
 bool ReadProfile(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& request, ApplyOutcome& outcome)
 {
-    if (request.program == ApplyProgram::Console) {
-        // Tested first, so that a report of the rights says whether it is there.
-        outcome.profile = roles.files.FileTest(request.profilePath);
-        if (!roles.computer.IsElevated()) {
-            outcome.refusal = Refusal::NotElevated;
-            return false;
-        }
-        if (outcome.profile.name.empty()) {
-            const bool missing = outcome.profile.error == 0 || outcome.profile.error == kWin32FileNotFound ||
-                                 outcome.profile.error == kWin32PathNotFound;
-            outcome.refusal = missing ? Refusal::ProfileMissing : Refusal::ProfileUnreadable;
-            return false;
-        }
+    if (request.program == ApplyProgram::Console && outcome.profile.name.empty()) {
+        const bool missing = outcome.profile.error == 0 || outcome.profile.error == kWin32FileNotFound ||
+                             outcome.profile.error == kWin32PathNotFound;
+        outcome.refusal = missing ? Refusal::ProfileMissing : Refusal::ProfileUnreadable;
+        return false;
     }
     state.ProfilePath = request.profilePath;
     ApplyValues values = ReadApplyValues(roles.files, state, request.type->addressKey, request.profileName);
@@ -162,10 +109,10 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
     const LastApply* unfinished = previous && !previous->finished && !previous->undone ? previous : nullptr;
     const bool recorded = writes || unfinished;
     if (recorded) {
-        outcome.recordStatus =
+        outcome.undoRecordStatus =
             WriteLastApply(roles.registry, RecordOf(roles, request, address, port, outcome.before, run, unfinished));
-        if (outcome.recordStatus != kErrorSuccess) {
-            outcome.refusal = Refusal::RecordUnwritable;
+        if (outcome.undoRecordStatus != kErrorSuccess) {
+            outcome.refusal = Refusal::UndoRecordUnwritable;
             return;
         }
     }
@@ -173,66 +120,70 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
     if (!recorded)
         return;
     if (!run.failedStep) {
-        outcome.finishStatus = MarkFinished(roles.registry);
+        outcome.undoRecordUpdateStatus = MarkFinished(roles.registry);
     } else if (previous && std::none_of(run.steps.begin(), run.steps.end(),
                                         [](const StepRun& step) { return step.state == StepState::Written; })) {
         // Stopped at its first write, it changed nothing: the last real
         // change stays the one undo takes back.
-        outcome.finishStatus = WriteLastApply(roles.registry, *previous);
+        outcome.undoRecordUpdateStatus = WriteLastApply(roles.registry, *previous);
     }
 }
 
-void Run(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& request, ApplyOutcome& outcome)
-{
-    if (!ReadProfile(roles, state, request, outcome))
-        return;
-    if (request.mode == ApplyMode::CheckOnly) {
-        // A check writes nothing and needs no turn.
-        Walk(roles, request, outcome);
-        return;
+// The apply's body in the pipeline: the profile before the turn, the walk
+// under it, the event after.
+class ApplyBody final : public CommandBody {
+public:
+    ApplyBody(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& request, ApplyOutcome& outcome)
+        : roles_(roles), state_(state), request_(request), outcome_(outcome)
+    {
     }
-    ApplyTurn turn = TakeTurn(roles.computer, request.program, request.waiting);
-    if (turn.lock.outcome != LockOutcome::Acquired) {
-        outcome.refusal = turn.lock.outcome == LockOutcome::Busy ? Refusal::LockBusy : Refusal::LockUnusable;
-        outcome.lockReason = std::move(turn.lock.reason);
-        return;
+    bool Prepare(CommandEnd&) override { return ReadProfile(roles_, state_, request_, outcome_); }
+    void Run(CommandEnd&) override { Walk(roles_, request_, outcome_); }
+    // How far it got is not known: the event must not guess.
+    void ForgetWrites() override { outcome_.run.reset(); }
+    std::optional<std::size_t> StoppedAt() const override
+    {
+        if (outcome_.run && outcome_.run->failedStep)
+            return *outcome_.run->failedStep + 1;
+        return std::nullopt;
     }
-    Walk(roles, request, outcome);
-}
+    ApplyEnd WholeEnd() const override { return ApplyEnd::Applied; }
+    std::uint32_t WriteEvent(const CommandEnd&) override;
 
-// On record as it ends, once the lock is released. A check is never
-// recorded, nor an apply that found every value as it would leave it.
-void Record(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& outcome) noexcept
+private:
+    const ApplyRoles& roles_;
+    ProfileState& state_;
+    const ApplyRequest& request_;
+    ApplyOutcome& outcome_;
+};
+
+// An apply that found every value as it would leave it writes no event.
+std::uint32_t ApplyBody::WriteEvent(const CommandEnd&)
 {
-    if (request.mode != ApplyMode::Write || (outcome.end == ApplyEnd::Applied && !outcome.ChangesAnything()))
-        return;
-    try {
-        const std::wstring told = request.told ? request.told(outcome) : std::wstring();
-        ApplyAttempt attempt;
-        attempt.program = request.program;
-        attempt.connectionType = request.type->name;
-        if (outcome.address)
-            attempt.address = outcome.address->value;
-        if (outcome.port)
-            attempt.port = outcome.port->value;
-        attempt.profilePath = request.profilePath;
-        attempt.end = outcome.end;
-        attempt.outcome = told;
-        attempt.exitCode = outcome.exitCode;
-        attempt.windows64 = roles.computer.Is64BitWindows();
-        // Warnings are drawn once both values are read and neither is refused.
-        if (outcome.port && outcome.valueRefusal.empty())
-            attempt.warnings = &outcome.warnings;
-        // A refusal claims nothing about the values: none was written.
-        if (outcome.run && outcome.end != ApplyEnd::Refused) {
-            attempt.before = &outcome.before;
-            attempt.run = &*outcome.run;
-        }
-        outcome.recordError = RecordApply(roles.eventLog, attempt);
-    } catch (...) {
-        constexpr std::uint32_t kWin32NotEnoughMemory = 8;
-        outcome.recordError = kWin32NotEnoughMemory;
+    if (outcome_.end == ApplyEnd::Applied && !outcome_.ChangesAnything())
+        return 0;
+    const std::wstring told = request_.told ? request_.told(outcome_) : std::wstring();
+    ApplyAttempt attempt;
+    attempt.program = request_.program;
+    attempt.connectionType = request_.type->name;
+    if (outcome_.address)
+        attempt.address = outcome_.address->value;
+    if (outcome_.port)
+        attempt.port = outcome_.port->value;
+    attempt.profilePath = request_.profilePath;
+    attempt.end = outcome_.end;
+    attempt.outcome = told;
+    attempt.exitCode = outcome_.exitCode;
+    attempt.windows64 = roles_.computer.Is64BitWindows();
+    // Warnings are drawn once both values are read and neither is refused.
+    if (outcome_.port && outcome_.valueRefusal.empty())
+        attempt.warnings = &outcome_.warnings;
+    // A refusal claims nothing about the values: none was written.
+    if (outcome_.run && outcome_.end != ApplyEnd::Refused) {
+        attempt.before = &outcome_.before;
+        attempt.run = &*outcome_.run;
     }
+    return RecordApply(roles_.eventLog, attempt);
 }
 
 } // namespace
@@ -240,17 +191,8 @@ void Record(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& 
 ApplyOutcome RunApply(const ApplyRoles& roles, ProfileState& state, const ApplyRequest& request) noexcept
 {
     ApplyOutcome outcome;
-    try {
-        Run(roles, state, request, outcome);
-    } catch (...) {
-        // Out of memory or a fault of our own, perhaps half-way through the
-        // writes: never an outcome that tells the operator something else.
-        // How far it got is not known: the record must not guess.
-        outcome.internalError = true;
-        outcome.run.reset();
-    }
-    Conclude(outcome);
-    Record(roles, request, outcome);
+    ApplyBody body(roles, state, request, outcome);
+    RunPipeline(roles, {request.program, request.mode, request.profilePath, request.waiting}, body, outcome);
     return outcome;
 }
 

@@ -1,6 +1,5 @@
 #include "apply/RunUndo.h"
 
-#include "apply/ApplyTurn.h"
 #include "record/ApplyRecord.h"
 #include "terms/Terms.h"
 
@@ -11,72 +10,29 @@
 namespace hostwend {
 namespace {
 
-int ExitCodeOf(UndoRefusal refusal)
-{
-    switch (refusal) {
-    case UndoRefusal::None:
-        break;
-    case UndoRefusal::NotElevated:
-        return kExitNotElevated;
-    case UndoRefusal::LockBusy:
-        return kExitApplyBusy;
-    case UndoRefusal::LockUnusable:
-        return kExitLockUnusable;
-    case UndoRefusal::NothingToUndo:
-        return kExitNothingToUndo;
-    case UndoRefusal::RecordUnusable:
-        return kExitRecordUnusable;
-    case UndoRefusal::ChangedSince:
-        return kExitChangedSince;
-    }
-    return kExitDone;
-}
-
-// The one place an undo's end and exit code are decided.
-void Conclude(UndoOutcome& outcome)
-{
-    if (outcome.internalError) {
-        outcome.end = ApplyEnd::Stopped;
-        outcome.exitCode = kExitInternalError;
-    } else if (outcome.Refused()) {
-        outcome.end = ApplyEnd::Refused;
-        outcome.exitCode = ExitCodeOf(outcome.refusal);
-    } else if (outcome.run && !PutBackSucceeded(*outcome.run)) {
-        outcome.end = ApplyEnd::Stopped;
-        for (std::size_t i = 0; i < kApplyStepCount; ++i)
-            if ((*outcome.run)[i].outcome == PutBackOutcome::Failed) {
-                outcome.exitCode = StepFailedExitCode(i + 1);
-                break;
-            }
-    } else {
-        outcome.end = ApplyEnd::Undone;
-        outcome.exitCode = kExitDone;
-    }
-}
-
 // Under the lock for an undo: the record, the values now, the plan, the writes.
 void PlanAndPutBack(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& outcome)
 {
-    outcome.record = ReadLastApply(roles.registry);
-    switch (outcome.record.state) {
+    outcome.lastApply = ReadLastApply(roles.registry);
+    switch (outcome.lastApply.state) {
     case RecordState::None:
-        outcome.refusal = UndoRefusal::NothingToUndo;
+        outcome.refusal = Refusal::NothingToUndo;
         return;
     case RecordState::Untrusted:
     case RecordState::Unreadable:
     case RecordState::Denied:
-        outcome.refusal = UndoRefusal::RecordUnusable;
+        outcome.refusal = Refusal::UndoRecordUnusable;
         return;
     case RecordState::Read:
         break;
     }
-    if (outcome.record.record->undone) {
-        outcome.refusal = UndoRefusal::NothingToUndo;
+    if (outcome.lastApply.record->undone) {
+        outcome.refusal = Refusal::NothingToUndo;
         return;
     }
-    const UndoPlan& plan = outcome.plan.emplace(PlanUndo(*outcome.record.record, ReadStepValues(roles.registry)));
+    const UndoPlan& plan = outcome.plan.emplace(PlanUndo(*outcome.lastApply.record, ReadStepValues(roles.registry)));
     if (AnyChangedSince(plan)) {
-        outcome.refusal = UndoRefusal::ChangedSince;
+        outcome.refusal = Refusal::ChangedSince;
         return;
     }
     // Every value already back (an undo whose mark was lost, or put back by
@@ -84,64 +40,65 @@ void PlanAndPutBack(const ApplyRoles& roles, const UndoRequest& request, UndoOut
     const bool alreadyBack = std::none_of(plan.begin(), plan.end(),
                                           [](const UndoStep& step) { return step.action == UndoAction::Restore; });
     if (alreadyBack)
-        outcome.refusal = UndoRefusal::NothingToUndo;
+        outcome.refusal = Refusal::NothingToUndo;
     if (request.mode != ApplyMode::Write)
         return;
     // A write that failed leaves the record as it is: undo may be run again to finish.
     if (!alreadyBack && !PutBackSucceeded(outcome.run.emplace(PutBack(roles.registry, plan))))
         return;
     UndoMark mark{roles.computer.UtcTimeNow(), roles.eventLog.AccountName()};
-    outcome.markStatus = MarkUndone(roles.registry, mark.when, mark.by);
-    if (outcome.markStatus == kErrorSuccess)
-        outcome.record.record->undone = std::move(mark);
+    outcome.undoneMarkStatus = MarkUndone(roles.registry, mark.when, mark.by);
+    if (outcome.undoneMarkStatus == kErrorSuccess)
+        outcome.lastApply.record->undone = std::move(mark);
 }
 
-void Run(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& outcome)
-{
-    if (request.program == ApplyProgram::Console && !roles.computer.IsElevated()) {
-        outcome.refusal = UndoRefusal::NotElevated;
-        return;
+// The undo's body in the pipeline: the undo record, the plan and the writes
+// under the turn, the event after.
+class UndoBody final : public CommandBody {
+public:
+    UndoBody(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& outcome)
+        : roles_(roles), request_(request), outcome_(outcome)
+    {
     }
-    if (request.mode != ApplyMode::Write) {
-        PlanAndPutBack(roles, request, outcome);
-        return;
+    bool Prepare(CommandEnd&) override { return true; }
+    void Run(CommandEnd&) override { PlanAndPutBack(roles_, request_, outcome_); }
+    void ForgetWrites() override { outcome_.run.reset(); }
+    std::optional<std::size_t> StoppedAt() const override
+    {
+        for (std::size_t i = 0; outcome_.run && i < kApplyStepCount; ++i)
+            if ((*outcome_.run)[i].outcome == PutBackOutcome::Failed)
+                return i + 1;
+        return std::nullopt;
     }
-    // The same turn as an apply's: an undo and an apply never interleave.
-    ApplyTurn turn = TakeTurn(roles.computer, request.program, request.waiting);
-    if (turn.lock.outcome != LockOutcome::Acquired) {
-        outcome.refusal = turn.lock.outcome == LockOutcome::Busy ? UndoRefusal::LockBusy : UndoRefusal::LockUnusable;
-        outcome.lockReason = std::move(turn.lock.reason);
-        return;
-    }
-    PlanAndPutBack(roles, request, outcome);
-}
+    ApplyEnd WholeEnd() const override { return ApplyEnd::Undone; }
+    std::uint32_t WriteEvent(const CommandEnd&) override;
 
-// On record as it ends, once the lock is released. A check is never
-// recorded, nor an undo with nothing to undo: it changes nothing.
-void Record(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& outcome) noexcept
+private:
+    const ApplyRoles& roles_;
+    const UndoRequest& request_;
+    UndoOutcome& outcome_;
+};
+
+// An undo with nothing to undo changes nothing and writes no event.
+std::uint32_t UndoBody::WriteEvent(const CommandEnd&)
 {
-    if (request.mode != ApplyMode::Write || outcome.refusal == UndoRefusal::NothingToUndo)
-        return;
-    try {
-        UndoAttempt attempt;
-        attempt.program = request.program;
-        attempt.end = outcome.end;
-        const std::wstring told = request.told ? request.told(outcome) : std::wstring();
-        attempt.outcome = told;
-        attempt.exitCode = outcome.exitCode;
-        attempt.windows64 = roles.computer.Is64BitWindows();
-        if (outcome.record.record)
-            attempt.record = &*outcome.record.record;
-        // A refusal's plan shows each value now beside the record's: what changed since.
-        if (outcome.plan) {
-            attempt.plan = &*outcome.plan;
-            attempt.run = outcome.run ? &*outcome.run : nullptr;
-        }
-        outcome.recordError = RecordUndo(roles.eventLog, attempt);
-    } catch (...) {
-        constexpr std::uint32_t kWin32NotEnoughMemory = 8;
-        outcome.recordError = kWin32NotEnoughMemory;
+    if (outcome_.refusal == Refusal::NothingToUndo)
+        return 0;
+    UndoAttempt attempt;
+    attempt.program = request_.program;
+    attempt.end = outcome_.end;
+    const std::wstring told = request_.told ? request_.told(outcome_) : std::wstring();
+    attempt.outcome = told;
+    attempt.exitCode = outcome_.exitCode;
+    attempt.windows64 = roles_.computer.Is64BitWindows();
+    if (outcome_.lastApply.record)
+        attempt.record = &*outcome_.lastApply.record;
+    // A refusal's plan shows each value now beside the undo record's: what changed since.
+    if (outcome_.plan) {
+        attempt.plan = &*outcome_.plan;
+        attempt.run = outcome_.run ? &*outcome_.run : nullptr;
     }
+    return RecordUndo(roles_.eventLog, attempt);
 }
 
 } // namespace
@@ -149,14 +106,8 @@ void Record(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& ou
 UndoOutcome RunUndo(const ApplyRoles& roles, const UndoRequest& request) noexcept
 {
     UndoOutcome outcome;
-    try {
-        Run(roles, request, outcome);
-    } catch (...) {
-        outcome.internalError = true;
-        outcome.run.reset();
-    }
-    Conclude(outcome);
-    Record(roles, request, outcome);
+    UndoBody body(roles, request, outcome);
+    RunPipeline(roles, {request.program, request.mode, request.profilePath, request.waiting}, body, outcome);
     return outcome;
 }
 

@@ -110,10 +110,10 @@ void Tell(const ApplyOutcome& outcome, std::wstring_view profileName, CommandRes
     case Refusal::LockUnusable:
         result.error = LockRefusal(outcome.refusal == Refusal::LockBusy, outcome.lockReason);
         return;
-    case Refusal::RecordUnwritable:
+    case Refusal::UndoRecordUnwritable:
         result.error = L"the record of this apply, which undo needs, cannot be stored in HKEY_LOCAL_MACHINE\\" +
                        std::wstring(kLastApplyKey) + L" (Windows error " +
-                       DecimalText(static_cast<std::uint32_t>(outcome.recordStatus)) + L")" +
+                       DecimalText(static_cast<std::uint32_t>(outcome.undoRecordStatus)) + L")" +
                        std::wstring(kNothingWritten) + std::wstring(kRecordRemedy);
         return;
     case Refusal::BeforeUnreadable: {
@@ -172,12 +172,12 @@ CommandResult Describe(const ApplyOutcome& outcome, std::wstring_view profileNam
         for (std::size_t i = 0; i < kApplyStepCount; ++i)
             result.steps.push_back(StepOf(i, outcome.before[i], outcome.run->steps[i], windows64));
     Tell(outcome, profileName, result);
-    if (outcome.finishStatus != kErrorSuccess)
+    if (outcome.undoRecordUpdateStatus != kErrorSuccess)
         result.warnings.push_back(L"the record that undo needs could not be brought up to date after the writes "
-                                  L"(Windows error " + DecimalText(static_cast<std::uint32_t>(outcome.finishStatus)) +
+                                  L"(Windows error " + DecimalText(static_cast<std::uint32_t>(outcome.undoRecordUpdateStatus)) +
                                   L"): run show, and check undo, before relying on undo");
     result.exitCode = outcome.exitCode;
-    result.recordError = outcome.recordError;
+    result.eventError = outcome.eventError;
     // The one the error names first, then a line for each other failure.
     std::size_t named = kApplyStepCount;
     if (outcome.run)
@@ -249,18 +249,18 @@ void TellUndo(const UndoOutcome& outcome, CommandResult& result)
         return;
     }
     switch (outcome.refusal) {
-    case UndoRefusal::None:
+    case Refusal::None:
         break;
-    case UndoRefusal::NotElevated:
+    case Refusal::NotElevated:
         result.error = std::wstring(CommandText(result.command)) + std::wstring(kNeedsElevation) +
                        std::wstring(kNothingWritten);
         return;
-    case UndoRefusal::LockBusy:
-    case UndoRefusal::LockUnusable:
-        result.error = LockRefusal(outcome.refusal == UndoRefusal::LockBusy, outcome.lockReason);
+    case Refusal::LockBusy:
+    case Refusal::LockUnusable:
+        result.error = LockRefusal(outcome.refusal == Refusal::LockBusy, outcome.lockReason);
         return;
-    case UndoRefusal::NothingToUndo: {
-        const LastApply* last = outcome.record.record ? &*outcome.record.record : nullptr;
+    case Refusal::NothingToUndo: {
+        const LastApply* last = outcome.lastApply.record ? &*outcome.lastApply.record : nullptr;
         // A plan was made only for a record not yet undone: its values were found back.
         if (!last)
             result.error = L"nothing to undo: no apply is on record on this computer";
@@ -272,14 +272,14 @@ void TellUndo(const UndoOutcome& outcome, CommandResult& result)
                            last->undone->when + L" by " + last->undone->by;
         return;
     }
-    case UndoRefusal::RecordUnusable:
-        result.error = L"the record of the last apply cannot be used: " + outcome.record.reason +
-                       (outcome.record.status != kErrorSuccess
-                            ? L" (Windows error " + DecimalText(static_cast<std::uint32_t>(outcome.record.status)) + L")"
+    case Refusal::UndoRecordUnusable:
+        result.error = L"the record of the last apply cannot be used: " + outcome.lastApply.reason +
+                       (outcome.lastApply.status != kErrorSuccess
+                            ? L" (Windows error " + DecimalText(static_cast<std::uint32_t>(outcome.lastApply.status)) + L")"
                             : L"") +
                        std::wstring(kNothingWritten) + std::wstring(kUndoRecordRemedy);
         return;
-    case UndoRefusal::ChangedSince: {
+    case Refusal::ChangedSince: {
         std::size_t changed = 0;
         for (std::size_t i = 0; i < kApplyStepCount; ++i) {
             const UndoStep& step = (*outcome.plan)[i];
@@ -340,7 +340,8 @@ std::wstring PutBackFailure(const StepOutcome& outcome, const PutBackStep& done)
 
 CommandResult DescribeUndo(const UndoOutcome& outcome, bool windows64, CommandResult result)
 {
-    result.lastApply = outcome.record;
+    result.profileFound = !outcome.profile.name.empty();
+    result.lastApply = outcome.lastApply;
     if (outcome.plan) {
         result.started = true;
         for (std::size_t i = 0; i < kApplyStepCount; ++i) {
@@ -366,23 +367,22 @@ CommandResult DescribeUndo(const UndoOutcome& outcome, bool windows64, CommandRe
         }
     }
     TellUndo(outcome, result);
-    if (outcome.markStatus != kErrorSuccess)
+    if (outcome.undoneMarkStatus != kErrorSuccess)
         result.warnings.push_back(L"every value is back, but the record of the last apply could not be marked undone "
-                                  L"(Windows error " + DecimalText(static_cast<std::uint32_t>(outcome.markStatus)) +
+                                  L"(Windows error " + DecimalText(static_cast<std::uint32_t>(outcome.undoneMarkStatus)) +
                                   L"): the next undo finds nothing to put back and marks it then");
     result.exitCode = outcome.exitCode;
-    result.recordError = outcome.recordError;
+    result.eventError = outcome.eventError;
     return result;
 }
 
 CommandResult Undo(const ApplyRoles& roles, const std::function<void()>& waiting, CommandResult result)
 {
-    // Undo reads no profile, yet a report says whether the file is there.
-    result.profileFound = !roles.files.FileTest(result.profilePath).name.empty();
     const bool windows64 = roles.computer.Is64BitWindows();
     UndoRequest request;
     request.program = ApplyProgram::Console;
     request.mode = result.command == CommandName::Undo ? ApplyMode::Write : ApplyMode::CheckOnly;
+    request.profilePath = result.profilePath;
     request.waiting = waiting;
     request.told = [&](const UndoOutcome& outcome) {
         const CommandResult told = DescribeUndo(outcome, windows64, result);

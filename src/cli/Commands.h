@@ -58,7 +58,7 @@ struct CommandResult {
     std::wstring error;   // why the exit code is not 0
     std::vector<std::wstring> otherErrors;  // check: every other failed step, one line each
     int exitCode = 0;
-    std::uint32_t recordError = 0;  // apply: the event log's refusal of its record
+    std::uint32_t eventError = 0;  // apply and undo: the event log's refusal of their event
 };
 
 // What any unexpected failure reports, with kExitInternalError.

@@ -126,10 +126,10 @@ int wmain(int argc, wchar_t** argv)
         Write(STD_OUTPUT_HANDLE, text + TextFooter(result));
     }
     Write(STD_ERROR_HANDLE, TextDiagnostics(result));
-    if (result.recordError != 0)
+    if (result.eventError != 0)
         Write(STD_ERROR_HANDLE, L"hostwend-cli: this " +
                                     std::wstring(result.command == CommandName::Undo ? L"undo" : L"apply") +
                                     L" could not be recorded in the event log (Windows error " +
-                                    DecimalText(result.recordError) + L")\r\n");
+                                    DecimalText(result.eventError) + L")\r\n");
     return result.exitCode;
 }

@@ -266,7 +266,7 @@ TEST(RunApply, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
         EXPECT_TRUE(machine.lockWaits.empty()) << "a dry run needs no turn";
         // An event log that takes nothing is reported, for one line on standard error.
         machine.eventLogError = 1502;
-        EXPECT_EQ(machine.Apply().recordError, 1502u);
+        EXPECT_EQ(machine.Apply().eventError, 1502u);
     }
 }
 
@@ -419,7 +419,7 @@ TEST(RunUndo, TheRecordIsTheLastApplyThatChangedSomething)
     EXPECT_EQ(machine.Apply().exitCode, kExitProfileValueRefused);
     const UndoOutcome undone = machine.Undo();
     EXPECT_EQ(undone.exitCode, kExitDone);
-    EXPECT_EQ(undone.record.record->program, ApplyProgram::Window);
+    EXPECT_EQ(undone.lastApply.record->program, ApplyProgram::Window);
     EXPECT_EQ(machine.Client(), original);
 }
 
@@ -557,9 +557,9 @@ TEST(RunUndo, AnApplyStoppedPartWayIsUndoneTogetherWithTheAppliesThatCompleteIt)
         EXPECT_EQ(undone.exitCode, kExitDone);
         EXPECT_EQ(machine.Client(), expected);
         // As it stands after the undo, its time and account each in its place.
-        ASSERT_TRUE(undone.record.record && undone.record.record->undone);
-        EXPECT_EQ(*undone.record.record->undone, (UndoMark{L"2026-12-08T09:15:00Z", L"BRANCH\\admin"}));
-        EXPECT_EQ(ReadLastApply(machine).record, undone.record.record);
+        ASSERT_TRUE(undone.lastApply.record && undone.lastApply.record->undone);
+        EXPECT_EQ(*undone.lastApply.record->undone, (UndoMark{L"2026-12-08T09:15:00Z", L"BRANCH\\admin"}));
+        EXPECT_EQ(ReadLastApply(machine).record, undone.lastApply.record);
         EXPECT_EQ(machine.Undo().exitCode, kExitNothingToUndo);
     }
 }
@@ -614,8 +614,8 @@ TEST(RunUndo, NoValueIsWrittenWithoutItsBeforeAndAnUndoneClientIsNothingToUndo)
         machine.writesLeft = 8;  // the eight put back; the mark fails
         const UndoOutcome unmarked = machine.Undo();
         EXPECT_EQ(unmarked.exitCode, kExitDone);
-        EXPECT_NE(unmarked.markStatus, kErrorSuccess);
-        EXPECT_FALSE(unmarked.record.record->undone);
+        EXPECT_NE(unmarked.undoneMarkStatus, kErrorSuccess);
+        EXPECT_FALSE(unmarked.lastApply.record->undone);
         machine.writesLeft.reset();
         EXPECT_EQ(machine.Client(), original);
         EXPECT_EQ(machine.Undo(ApplyMode::CheckOnly).exitCode, kExitNothingToUndo);
