@@ -3,6 +3,7 @@
 #include "terms/Terms.h"
 #include "rollback/LastApplyStore.h"
 #include "rollback/UndoPlan.h"
+#include "apply/EventFields.h"
 
 #include <algorithm>
 #include <memory>
@@ -163,27 +164,20 @@ std::uint32_t ApplyBody::WriteEvent(const CommandEnd&)
     if (outcome_.end == ApplyEnd::Applied && !outcome_.ChangesAnything())
         return 0;
     const std::wstring told = request_.told ? request_.told(outcome_) : std::wstring();
-    ApplyAttempt attempt;
-    attempt.program = request_.program;
-    attempt.connectionType = request_.type->name;
+    EventHead head{request_.program, request_.type->name, std::nullopt, std::nullopt, request_.profilePath,
+                   told, outcome_.exitCode};
     if (outcome_.address)
-        attempt.address = outcome_.address->value;
+        head.address = outcome_.address->value;
     if (outcome_.port)
-        attempt.port = outcome_.port->value;
-    attempt.profilePath = request_.profilePath;
-    attempt.end = outcome_.end;
-    attempt.outcome = told;
-    attempt.exitCode = outcome_.exitCode;
-    attempt.windows64 = roles_.computer.Is64BitWindows();
+        head.port = outcome_.port->value;
     // Warnings are drawn once both values are read and neither is refused.
-    if (outcome_.port && outcome_.valueRefusal.empty())
-        attempt.warnings = &outcome_.warnings;
-    // A refusal claims nothing about the values: none was written.
-    if (outcome_.run && outcome_.end != ApplyEnd::Refused) {
-        attempt.before = &outcome_.before;
-        attempt.run = &*outcome_.run;
-    }
-    return RecordApply(roles_.eventLog, attempt);
+    const bool warned = outcome_.port && outcome_.valueRefusal.empty();
+    const bool walked = outcome_.run && outcome_.end != ApplyEnd::Refused;
+    return hostwend::WriteEvent(roles_.eventLog, ApplyEventId(outcome_.end), head,
+                                ApplyEventFields(outcome_.end, warned ? &outcome_.warnings : nullptr,
+                                                 walked ? &outcome_.before : nullptr,
+                                                 walked ? &*outcome_.run : nullptr,
+                                                 roles_.computer.Is64BitWindows()));
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "profile/ProfileValueCheck.h"
 #include "profile/ProfileState.h"
 #include "profile/ReadProfileValue.h"
-#include "record/ApplyRecord.h"
 #include "registry/ApplyAddress.h"
 #include "registry/ReadStepValues.h"
 

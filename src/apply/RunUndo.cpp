@@ -1,6 +1,7 @@
 #include "apply/RunUndo.h"
 
-#include "record/ApplyRecord.h"
+#include "apply/EventFields.h"
+#include "registry/RegeditPath.h"
 #include "terms/Terms.h"
 
 #include <algorithm>
@@ -84,21 +85,19 @@ std::uint32_t UndoBody::WriteEvent(const CommandEnd&)
 {
     if (outcome_.refusal == Refusal::NothingToUndo)
         return 0;
-    UndoAttempt attempt;
-    attempt.program = request_.program;
-    attempt.end = outcome_.end;
     const std::wstring told = request_.told ? request_.told(outcome_) : std::wstring();
-    attempt.outcome = told;
-    attempt.exitCode = outcome_.exitCode;
-    attempt.windows64 = roles_.computer.Is64BitWindows();
-    if (outcome_.lastApply.record)
-        attempt.record = &*outcome_.lastApply.record;
-    // A refusal's plan shows each value now beside the undo record's: what changed since.
-    if (outcome_.plan) {
-        attempt.plan = &*outcome_.plan;
-        attempt.run = outcome_.run ? &*outcome_.run : nullptr;
+    const std::wstring place = std::wstring(kLocalMachineName) + L"\\" + std::wstring(kLastApplyKey);
+    // The apply it takes back stands where an apply's profile values do.
+    EventHead head{request_.program, {}, std::nullopt, std::nullopt, place, told, outcome_.exitCode};
+    if (const std::optional<LastApply>& last = outcome_.lastApply.record) {
+        head.connectionType = ConnectionName(last->connection);
+        head.address = last->address;
+        head.port = last->port;
     }
-    return RecordUndo(roles_.eventLog, attempt);
+    return hostwend::WriteEvent(roles_.eventLog, UndoEventId(outcome_.end), head,
+                                UndoEventFields(outcome_.end, outcome_.plan ? &*outcome_.plan : nullptr,
+                                                outcome_.run ? &*outcome_.run : nullptr,
+                                                roles_.computer.Is64BitWindows()));
 }
 
 } // namespace
