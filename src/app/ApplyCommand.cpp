@@ -1,6 +1,7 @@
 #include "app/ApplyCommand.h"
 
 #include "apply/RunApply.h"
+#include "apply/ValueReport.h"
 #include "platform/DecimalText.h"
 #include "profile/ConnectionType.h"
 #include "registry/RegeditPath.h"
@@ -48,18 +49,17 @@ const ConnectionType* ChosenType(Desk& desk)
 // A value of HWD.ini that this client cannot store, known before any write.
 std::wstring ProfileDataRefusal(const ApplyOutcome& outcome, const ConnectionType& type, bool windows64)
 {
-    const StepRun& misfit = outcome.run->steps[*outcome.run->profileDataStep];
-    const bool address = misfit.step->carriesAddress;
-    const std::wstring key(address ? type.addressKey : kPortKey);
-    const std::wstring& asWritten = address ? outcome.address->asWritten : outcome.port->asWritten;
-    const std::wstring setting = L"the setting " + std::wstring(misfit.step->valueName) + L" in " +
-                                 RegeditKeyName(misfit.step->keyPath, windows64);
-    const std::wstring why = misfit.result == UpdateResult::OutsideCodePage
+    const ProfileMisfit misfit = *MisfitOf(outcome, type);
+    const ApplyStep& step = ApplySteps()[misfit.index];
+    const std::wstring asWritten(misfit.asWritten);
+    const std::wstring setting =
+        L"the setting " + std::wstring(step.valueName) + L" in " + RegeditKeyName(step.keyPath, windows64);
+    const std::wstring why = misfit.why == UpdateResult::OutsideCodePage
                                  ? L" holds text, and " + asWritten +
                                        L" has characters that this computer's code page cannot carry."
                                  : L" holds a number, and " + asWritten + L" is not a whole number it can hold.";
-    return key + L" in " + std::wstring(kProfileFileName) + L" cannot be stored on this computer: " + setting + why +
-           L" Nothing was changed.";
+    return std::wstring(misfit.profileKey) + L" in " + std::wstring(kProfileFileName) +
+           L" cannot be stored on this computer: " + setting + why + L" Nothing was changed.";
 }
 
 // What the operator is told, and what the record keeps of it.
@@ -90,6 +90,9 @@ std::wstring Told(const ApplyOutcome& outcome, const ConnectionType& type, bool 
     case Refusal::ProfileMissing:
     case Refusal::ProfileUnreadable:
     case Refusal::Warnings:
+    case Refusal::NothingToUndo:  // undo's alone, and only the console's
+    case Refusal::UndoRecordUnusable:
+    case Refusal::ChangedSince:
         return outcome.valueRefusal;
     }
     // After a failed step its own message is the only one: no "applied".

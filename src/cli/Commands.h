@@ -3,6 +3,7 @@
 #include "apply/ClientPointing.h"
 #include "apply/RunApply.h"
 #include "apply/RunUndo.h"
+#include "apply/ValueReport.h"
 #include "cli/Arguments.h"
 #include "platform/Network.h"
 #include "profile/ProfileState.h"
@@ -20,25 +21,6 @@
 
 namespace hostwend::cli {
 
-// One of the eight values: as it is now and, for check and apply, what
-// becomes of it.
-struct StepOutcome {
-    std::size_t number = 0;  // 1 to 8, as the exit codes count
-    const ApplyStep* step = nullptr;
-    std::wstring regeditKey;  // the key in full, as regedit shows it on this computer
-    ValueRead read = ValueRead::Missing;
-    std::optional<RegValueNow> now;  // set when read
-    // check and apply: as it is stored (or would be), else as composed; a
-    // value not for this type keeps its data, none when it has none.
-    std::optional<std::wstring> newData;
-    std::optional<StepState> state;  // check and apply
-    std::optional<std::wstring> appliedData;  // undo: the data as the apply wrote it, if it wrote the value
-    UpdateResult update = UpdateResult::Done;
-    bool changedSince = false;  // undo: holds neither its data before nor what the apply wrote
-    bool afterFailure = false;  // check: tested although an earlier step failed
-    std::wstring error;         // one line naming the setting, when it failed
-};
-
 // What a command found and did, as the console reports it.
 struct CommandResult {
     CommandName command = CommandName::Show;
@@ -49,9 +31,10 @@ struct CommandResult {
     std::optional<std::wstring> address;  // as applied, once read and not refused
     std::optional<std::wstring> port;
     std::vector<std::wstring> warnings;
-    std::vector<StepOutcome> steps;
+    bool windows64 = true;  // where regedit shows the client's keys
+    ValueReports steps;     // show's values, or each value of check, apply and undo
     std::optional<ClientPointing> pointing;  // show
-    std::optional<LastApplyRead> lastApply;  // show and undo: the last apply on record
+    std::optional<LastApplyRead> lastApply;  // show and undo: the last apply in the undo record
     std::wstring report;  // after success: what the window would report
     bool reachAsked = false;           // check --reach
     std::optional<ReachResult> reach;  // set once the check passed and the server was tried

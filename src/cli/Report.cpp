@@ -1,6 +1,7 @@
 #include "cli/Report.h"
 
 #include "cli/ReachReport.h"
+#include "cli/StepErrors.h"
 #include "registry/RegeditPath.h"
 #include "registry/UpdateRegValue.h"
 
@@ -17,7 +18,7 @@ std::wstring FullKey(const ApplyStep& step)
 }
 
 // A number as regedit shows it, "7777 (0x00001e61)"; anything else quoted.
-std::wstring DataText(std::uint32_t type, const std::wstring& data)
+std::wstring NumberOrQuoted(std::uint32_t type, const std::wstring& data)
 {
     const int digits = type == kRegDword ? 8 : type == kRegQword ? 16 : 0;
     if (digits == 0 || data.empty() || data.size() > 20 || data.find_first_not_of(L"0123456789") != std::wstring::npos)
@@ -40,28 +41,37 @@ std::wstring OneLine(std::wstring text)
     return text;
 }
 
-std::wstring_view StateText(StepState state)
+std::wstring_view EndText(ValueEnd end)
 {
-    switch (state) {
-    case StepState::Written:
+    switch (end) {
+    case ValueEnd::Written:
+    case ValueEnd::PutBack:
         return L"written";
-    case StepState::WouldBeWritten:
+    case ValueEnd::WouldBeWritten:
         return L"would be written";
-    case StepState::Unchanged:
+    case ValueEnd::Unchanged:
         return L"unchanged";
-    case StepState::Failed:
+    case ValueEnd::Failed:
         return L"failed";
-    case StepState::NotForThisType:
+    case ValueEnd::NotForThisType:
         return L"not for this type";
-    case StepState::NotReached:
+    case ValueEnd::ChangedSince:
+        return L"changed since";
+    case ValueEnd::NotReached:
         break;
     }
     return L"not reached";
 }
 
-std::wstring_view OutcomeText(const StepOutcome& outcome)
+std::optional<std::wstring> DataText(const std::optional<RegData>& data)
 {
-    return outcome.changedSince ? L"changed since" : StateText(*outcome.state);
+    return data ? std::optional(RegDataText(data->type, data->bytes)) : std::nullopt;
+}
+
+// The data a value gets: an apply's new data, or undo's data from before.
+std::optional<std::wstring> NewData(const ValueReport& value)
+{
+    return value.newData ? value.newData : DataText(value.dataBefore);
 }
 
 // The last apply on record, in one line; empty when none was ever recorded.
@@ -140,26 +150,26 @@ std::wstring JsonLastApply(const std::optional<LastApplyRead>& read)
 }
 
 // Every field in every entry: show's values have null where a step's change would be.
-std::wstring JsonStep(const StepOutcome& outcome)
+std::wstring JsonStep(const ValueReport& value, bool windows64)
 {
-    const bool failed = outcome.state == StepState::Failed;
+    const bool failed = value.end == ValueEnd::Failed;
     auto onlyIfFailed = [failed](std::wstring text) { return failed ? std::optional(std::move(text)) : std::nullopt; };
-    return L"{\"step\": " + std::to_wstring(outcome.number) +
-           L", \"key\": " + JsonText(FullKey(*outcome.step)) +
+    const std::optional<RegValueNow>& now = value.found.now;
+    return L"{\"step\": " + std::to_wstring(value.Number()) +
+           L", \"key\": " + JsonText(FullKey(value.Step())) +
            L", \"view\": " + JsonText(kClientViewName) +
-           L", \"value\": " + JsonText(outcome.step->valueName) + L", \"type\": " +
-           JsonOrNull(outcome.now ? std::optional(RegTypeName(outcome.now->type)) : std::nullopt) +
-           L", \"data\": " + JsonOrNull(outcome.now ? std::optional(outcome.now->data) : std::nullopt) +
-           L", \"read\": " + JsonText(ReadText(outcome.read)) +
-           L", \"new_data\": " + JsonOrNull(outcome.newData) +
-           L", \"applied_data\": " + JsonOrNull(outcome.appliedData) +
-           L", \"outcome\": " +
-           JsonOrNull(outcome.state ? std::optional(std::wstring(OutcomeText(outcome))) : std::nullopt) +
+           L", \"value\": " + JsonText(value.Step().valueName) + L", \"type\": " +
+           JsonOrNull(now ? std::optional(RegTypeName(now->type)) : std::nullopt) +
+           L", \"data\": " + JsonOrNull(now ? std::optional(now->data) : std::nullopt) +
+           L", \"read\": " + JsonText(ReadText(value.found.read)) +
+           L", \"new_data\": " + JsonOrNull(NewData(value)) +
+           L", \"applied_data\": " + JsonOrNull(DataText(value.dataApplied)) +
+           L", \"outcome\": " + JsonOrNull(value.end ? std::optional(std::wstring(EndText(*value.end))) : std::nullopt) +
            // The window's own words beside the line that names the setting.
-           L", \"error\": " + JsonOrNull(onlyIfFailed(outcome.error)) +
-           L", \"reason\": " + JsonOrNull(onlyIfFailed(std::wstring(DescribeUpdateResult(outcome.update)))) +
-           L", \"prompt\": " + JsonOrNull(onlyIfFailed(std::wstring(outcome.step->prompt))) +
-           L", \"after_failure\": " + (!outcome.state ? L"null" : outcome.afterFailure ? L"true" : L"false") + L"}";
+           L", \"error\": " + JsonOrNull(onlyIfFailed(StepFailure(value, windows64))) +
+           L", \"reason\": " + JsonOrNull(onlyIfFailed(std::wstring(DescribeUpdateResult(value.update)))) +
+           L", \"prompt\": " + JsonOrNull(onlyIfFailed(std::wstring(value.Step().prompt))) +
+           L", \"after_failure\": " + (!value.end ? L"null" : value.afterFailure ? L"true" : L"false") + L"}";
 }
 
 std::optional<std::wstring> Unless(bool empty, const std::wstring& text)
@@ -219,21 +229,20 @@ std::wstring TextHeader(const CommandResult& result)
     return text;
 }
 
-std::wstring TextStep(const StepOutcome& outcome)
+std::wstring TextStep(const ValueReport& value, bool windows64)
 {
-    std::wstring text = std::to_wstring(outcome.number) + L". " + std::wstring(outcome.step->valueName) + L" in " +
-                        outcome.regeditKey + std::wstring(kNewLine) + L"   ";
-    const std::uint32_t type = outcome.now ? outcome.now->type : 0;
-    text += outcome.now ? RegTypeName(type) + L" " + DataText(type, outcome.now->data)
-                        : std::wstring(ReadText(outcome.read));
-    if (outcome.state == StepState::NotForThisType) {
+    std::wstring text = std::to_wstring(value.Number()) + L". " + std::wstring(value.Step().valueName) + L" in " +
+                        RegeditKeyName(value.Step().keyPath, windows64) + std::wstring(kNewLine) + L"   ";
+    const std::optional<RegValueNow>& now = value.found.now;
+    const std::uint32_t type = now ? now->type : 0;
+    text += now ? RegTypeName(type) + L" " + NumberOrQuoted(type, now->data) : std::wstring(ReadText(value.found.read));
+    if (value.end == ValueEnd::NotForThisType) {
         text += L": not for this type, left as it is";
-    } else if (outcome.state) {
-        text += L" -> " + DataText(type, outcome.newData.value_or(L"")) + L": " +
-                std::wstring(OutcomeText(outcome));
-        if (outcome.state == StepState::Failed)
-            text += L", " + std::wstring(DescribeUpdateResult(outcome.update));
-        if (outcome.afterFailure)
+    } else if (value.end) {
+        text += L" -> " + NumberOrQuoted(type, NewData(value).value_or(L"")) + L": " + std::wstring(EndText(*value.end));
+        if (value.end == ValueEnd::Failed)
+            text += L", " + std::wstring(DescribeUpdateResult(value.update));
+        if (value.afterFailure)
             text += L" (after a failure)";
     }
     return text + std::wstring(kNewLine);
@@ -296,10 +305,10 @@ std::wstring JsonDocument(const CommandResult& result)
     // Every field in every document, null where it does not apply: scripts
     // under Set-StrictMode read any of them without testing for it.
     const bool show = result.command == CommandName::Show;
-    auto list = [](const std::vector<StepOutcome>& steps) {
+    auto list = [&result](const ValueReports& steps) {
         std::wstring json = L"[";
         for (std::size_t i = 0; i < steps.size(); ++i)
-            json += (i ? L",\r\n  " : L"\r\n  ") + JsonStep(steps[i]);
+            json += (i ? L",\r\n  " : L"\r\n  ") + JsonStep(steps[i], result.windows64);
         return json + L"]";
     };
     std::wstring json = L"{\"command\": " + JsonText(CommandText(result.command));

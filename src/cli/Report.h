@@ -15,7 +15,7 @@ namespace hostwend::cli {
 // The text form, in the order a console shows it: the header once the
 // command has started, a block per step, and the closing lines.
 [[nodiscard]] std::wstring TextHeader(const CommandResult& result);
-[[nodiscard]] std::wstring TextStep(const StepOutcome& outcome);
+[[nodiscard]] std::wstring TextStep(const ValueReport& value, bool windows64);
 [[nodiscard]] std::wstring TextFooter(const CommandResult& result);
 // Warnings and errors for standard error, one prefixed line each.
 [[nodiscard]] std::wstring TextDiagnostics(const CommandResult& result);

@@ -120,8 +120,8 @@ int wmain(int argc, wchar_t** argv)
         std::wstring text;
         if (result.started) {
             text = TextHeader(result);
-            for (const StepOutcome& outcome : result.steps)
-                text += TextStep(outcome);
+            for (const ValueReport& value : result.steps)
+                text += TextStep(value, result.windows64);
         }
         Write(STD_OUTPUT_HANDLE, text + TextFooter(result));
     }

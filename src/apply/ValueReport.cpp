@@ -1,0 +1,132 @@
+#include "apply/ValueReport.h"
+
+namespace hostwend {
+namespace {
+
+ValueEnd EndOf(StepState state)
+{
+    switch (state) {
+    case StepState::Written:
+        return ValueEnd::Written;
+    case StepState::WouldBeWritten:
+        return ValueEnd::WouldBeWritten;
+    case StepState::Unchanged:
+        return ValueEnd::Unchanged;
+    case StepState::Failed:
+        return ValueEnd::Failed;
+    case StepState::NotForThisType:
+        return ValueEnd::NotForThisType;
+    case StepState::NotReached:
+        break;
+    }
+    return ValueEnd::NotReached;
+}
+
+// Where a plan's value ends: unchanged, changed since, or as its put-back went.
+ValueEnd EndOf(const UndoStep& planned, const PutBackStep* done, ApplyMode mode)
+{
+    if (planned.action == UndoAction::Unchanged)
+        return ValueEnd::Unchanged;
+    if (planned.action == UndoAction::ChangedSince)
+        return ValueEnd::ChangedSince;
+    if (mode == ApplyMode::CheckOnly)
+        return ValueEnd::WouldBeWritten;
+    if (!done)
+        return ValueEnd::NotReached;
+    switch (done->outcome) {
+    case PutBackOutcome::Written:
+        return ValueEnd::PutBack;
+    case PutBackOutcome::Failed:
+        return ValueEnd::Failed;
+    case PutBackOutcome::Unchanged:
+        return ValueEnd::Unchanged;
+    case PutBackOutcome::NotReached:
+        break;
+    }
+    return ValueEnd::NotReached;
+}
+
+} // namespace
+
+ValueReports ReportValues(const StepValues& values)
+{
+    ValueReports reports;
+    for (std::size_t i = 0; i < kApplyStepCount; ++i) {
+        ValueReport report;
+        report.index = i;
+        report.found = values[i];
+        reports.push_back(std::move(report));
+    }
+    return reports;
+}
+
+ValueReports ReportValues(const ApplyOutcome& outcome)
+{
+    ValueReports reports;
+    for (std::size_t i = 0; outcome.run && i < kApplyStepCount; ++i) {
+        const StepRun& step = outcome.run->steps[i];
+        ValueReport report;
+        report.index = i;
+        report.found = outcome.before[i];
+        report.end = EndOf(step.state);
+        report.newData = step.newData;
+        report.update = step.result;
+        report.afterFailure = step.afterFailure;
+        reports.push_back(std::move(report));
+    }
+    return reports;
+}
+
+ValueReports ReportValues(const UndoOutcome& outcome, ApplyMode mode)
+{
+    ValueReports reports;
+    for (std::size_t i = 0; outcome.plan && i < kApplyStepCount; ++i) {
+        const UndoStep& planned = (*outcome.plan)[i];
+        const PutBackStep* done = outcome.run ? &(*outcome.run)[i] : nullptr;
+        ValueReport report;
+        report.index = i;
+        report.found = planned.now;
+        report.end = EndOf(planned, done, mode);
+        report.dataBefore = planned.recorded.before;
+        report.dataApplied = planned.recorded.written;
+        if (done)
+            report.putBack = *done;
+        reports.push_back(std::move(report));
+    }
+    return reports;
+}
+
+std::optional<ProfileMisfit> MisfitOf(const ApplyOutcome& outcome, const ConnectionType& type)
+{
+    if (outcome.refusal != Refusal::ProfileData)
+        return std::nullopt;
+    const StepRun& misfit = outcome.run->steps[*outcome.run->profileDataStep];
+    const bool address = misfit.step->carriesAddress;
+    return ProfileMisfit{*outcome.run->profileDataStep, address ? type.addressKey : kPortKey,
+                         address ? outcome.address->asWritten : outcome.port->asWritten, misfit.result};
+}
+
+std::optional<std::size_t> NamedStep(const ApplyOutcome& outcome)
+{
+    if (!outcome.run)
+        return std::nullopt;
+    return outcome.refusal == Refusal::ProfileData ? outcome.run->profileDataStep : outcome.run->failedStep;
+}
+
+std::optional<std::wstring> AppliedAddress(const ApplyOutcome& outcome)
+{
+    // Refused before the port was read, the address is the value refused.
+    const bool valueRefused = outcome.refusal == Refusal::ProfileValue;
+    if (outcome.address && !(valueRefused && !outcome.port))
+        return outcome.address->value;
+    return std::nullopt;
+}
+
+std::optional<std::wstring> AppliedPort(const ApplyOutcome& outcome)
+{
+    if (outcome.port && outcome.refusal != Refusal::ProfileValue)
+        return outcome.port->value;
+    return std::nullopt;
+}
+
+} // namespace hostwend
