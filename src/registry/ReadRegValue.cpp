@@ -1,28 +1,9 @@
 #include "registry/ReadRegValue.h"
 
 #include "registry/DwordText.h"
+#include "registry/RegBytes.h"
 
 namespace hostwend {
-namespace {
-
-std::wstring Utf16Text(const std::vector<std::uint8_t>& data)
-{
-    std::wstring text;
-    for (std::size_t i = 0; i + 1 < data.size(); i += 2)
-        text.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));
-    return text;
-}
-
-std::uint64_t LittleEndian(const std::vector<std::uint8_t>& data, std::size_t bytes)
-{
-    std::uint64_t number = 0;
-    for (std::size_t i = bytes; i-- > 0;)
-        number = (number << 8) | data[i];
-    return number;
-}
-
-} // namespace
-
 std::wstring RegDataText(std::uint32_t type, const std::vector<std::uint8_t>& data)
 {
     if (type == kRegSz || type == kRegExpandSz) {

@@ -3,6 +3,7 @@
 #include "platform/OpenedKey.h"
 #include "profile/ConnectionType.h"
 #include "registry/ReadRegValue.h"
+#include "registry/RegBytes.h"
 #include "rollback/RecordTrust.h"
 
 namespace hostwend {
@@ -40,23 +41,6 @@ constexpr std::wstring_view kConsoleProgram = L"console";
 // client had it: "Remote-Addr before", "Remote-Addr written".
 std::wstring BeforeName(std::size_t step) { return std::wstring(ApplySteps()[step].valueName) + L" before"; }
 std::wstring WrittenName(std::size_t step) { return std::wstring(ApplySteps()[step].valueName) + L" written"; }
-
-std::vector<std::uint8_t> TextData(std::wstring_view text)
-{
-    std::vector<std::uint8_t> data;
-    for (wchar_t c : text) {
-        data.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        data.push_back(static_cast<std::uint8_t>((c >> 8) & 0xFF));
-    }
-    data.insert(data.end(), {0, 0});
-    return data;
-}
-
-std::vector<std::uint8_t> DwordData(std::uint32_t number)
-{
-    return {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
-            static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
-}
 
 std::wstring_view ProgramText(ApplyProgram program)
 {
@@ -162,12 +146,12 @@ RegStatus WriteLastApply(Registry& registry, const LastApply& record)
     RecordWriter writer(registry, key.Get());
     writer.Delete(kFormatName);
     writer.Flush();
-    writer.Set(kTimeName, kRegSz, TextData(record.time));
-    writer.Set(kProgramName, kRegSz, TextData(ProgramText(record.program)));
-    writer.Set(kAccountName, kRegSz, TextData(record.account));
-    writer.Set(kTypeName, kRegSz, TextData(ConnectionName(record.connection)));
-    writer.Set(kAddressName, kRegSz, TextData(record.address));
-    writer.Set(kPortName, kRegSz, TextData(record.port));
+    writer.Set(kTimeName, kRegSz, Utf16Bytes(record.time));
+    writer.Set(kProgramName, kRegSz, Utf16Bytes(ProgramText(record.program)));
+    writer.Set(kAccountName, kRegSz, Utf16Bytes(record.account));
+    writer.Set(kTypeName, kRegSz, Utf16Bytes(ConnectionName(record.connection)));
+    writer.Set(kAddressName, kRegSz, Utf16Bytes(record.address));
+    writer.Set(kPortName, kRegSz, Utf16Bytes(record.port));
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
         writer.Set(BeforeName(i), record.steps[i].before);
         writer.Set(WrittenName(i), record.steps[i].written);
@@ -175,16 +159,16 @@ RegStatus WriteLastApply(Registry& registry, const LastApply& record)
     if (record.finished)
         writer.Delete(kUnfinishedName);
     else
-        writer.Set(kUnfinishedName, kRegDword, DwordData(1));
+        writer.Set(kUnfinishedName, kRegDword, DwordBytes(1));
     if (record.undone) {
-        writer.Set(kUndoneByName, kRegSz, TextData(record.undone->by));
-        writer.Set(kUndoneAtName, kRegSz, TextData(record.undone->when));
+        writer.Set(kUndoneByName, kRegSz, Utf16Bytes(record.undone->by));
+        writer.Set(kUndoneAtName, kRegSz, Utf16Bytes(record.undone->when));
     } else {
         writer.Delete(kUndoneAtName);
         writer.Delete(kUndoneByName);
     }
     writer.Flush();
-    writer.Set(kFormatName, kRegDword, DwordData(kFormat));
+    writer.Set(kFormatName, kRegDword, DwordBytes(kFormat));
     writer.Flush();
     return writer.Status();
 }
@@ -219,7 +203,7 @@ LastApplyRead ReadLastApply(Registry& registry)
             return {};
         return Unreadable(L"it is not whole: the apply that wrote it stopped before it was done", kErrorFileNotFound);
     }
-    if (format->type != kRegDword || format->bytes != DwordData(kFormat))
+    if (format->type != kRegDword || format->bytes != DwordBytes(kFormat))
         return Unreadable(L"its format is not one this program knows", kErrorInvalidData);
 
     LastApply record;
@@ -287,8 +271,8 @@ RegStatus MarkUndone(Registry& registry, std::wstring_view when, std::wstring_vi
         return status;
     const OpenedKey key(registry, handle);
     RecordWriter writer(registry, key.Get());
-    writer.Set(kUndoneByName, kRegSz, TextData(by));
-    writer.Set(kUndoneAtName, kRegSz, TextData(when));
+    writer.Set(kUndoneByName, kRegSz, Utf16Bytes(by));
+    writer.Set(kUndoneAtName, kRegSz, Utf16Bytes(when));
     writer.Flush();
     return writer.Status();
 }
