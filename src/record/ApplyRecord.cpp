@@ -1,6 +1,7 @@
 #include "record/ApplyRecord.h"
 
 #include "platform/DecimalText.h"
+#include "platform/HexText.h"
 #include "registry/RegeditPath.h"
 #include "registry/UpdateRegValue.h"
 
@@ -20,11 +21,7 @@ bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 std::wstring HexEscape(const wchar_t* prefix, std::uint32_t code, int digits)
 {
-    constexpr wchar_t kHex[] = L"0123456789ABCDEF";
-    std::wstring text = prefix;
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        text.push_back(kHex[(code >> shift) & 0xF]);
-    return text;
+    return prefix + HexDigits(code, digits, HexCase::Upper);
 }
 
 // What an insert holds, for how its backslashes are written: a value of the

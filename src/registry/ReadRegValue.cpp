@@ -1,5 +1,6 @@
 #include "registry/ReadRegValue.h"
 
+#include "platform/HexText.h"
 #include "registry/DwordText.h"
 #include "registry/RegBytes.h"
 
@@ -27,13 +28,11 @@ std::wstring RegDataText(std::uint32_t type, const std::vector<std::uint8_t>& da
         return DecimalText(LittleEndian(data, 4));
     if (type == kRegQword && data.size() == 8)
         return DecimalText(LittleEndian(data, 8));
-    static constexpr wchar_t kHex[] = L"0123456789abcdef";
     std::wstring text;
     for (std::uint8_t byte : data) {
         if (!text.empty())
             text.push_back(L' ');
-        text.push_back(kHex[byte >> 4]);
-        text.push_back(kHex[byte & 15]);
+        text += HexDigits(byte, 2, HexCase::Lower);
     }
     return text;
 }
