@@ -122,6 +122,81 @@ std::optional<std::wstring> ReadRecordText(Registry& registry, RegKey key, std::
     return RegDataText(kRegSz, data->bytes);
 }
 
+// Why the key holds no last apply in this program's format: nothing was ever
+// stored, it was cut short, or it is of another format. nullopt when it is
+// this program's own.
+std::optional<LastApplyRead> FormatProblem(Registry& registry, RegKey key)
+{
+    std::optional<LastApplyRead> failure;
+    const std::optional<RegData> format = ReadRecordValue(registry, key, kFormatName, failure);
+    if (failure)
+        return failure;
+    if (!format) {
+        // A key made by an apply stopped before its first value holds no record
+        // at all; one with values but no format was cut short.
+        const std::optional<RegData> time = ReadRecordValue(registry, key, kTimeName, failure);
+        if (failure)
+            return failure;
+        if (!time)
+            return LastApplyRead{};
+        return Unreadable(L"it is not whole: the apply that wrote it stopped before it was done", kErrorFileNotFound);
+    }
+    if (format->type != kRegDword || format->bytes != DwordBytes(kFormat))
+        return Unreadable(L"its format is not one this program knows", kErrorInvalidData);
+    return std::nullopt;
+}
+
+// Every value of the last apply, the program and the type as the texts that
+// name them; stops at the first that cannot be read and returns why.
+std::optional<LastApplyRead> ReadLastApplyValues(Registry& registry, RegKey key, LastApply& record,
+                                                 std::wstring& program, std::wstring& type)
+{
+    std::optional<LastApplyRead> failure;
+    auto text = [&](std::wstring_view name, std::wstring& into) {
+        if (!failure)
+            if (std::optional<std::wstring> read = ReadRecordText(registry, key, name, failure))
+                into = std::move(*read);
+    };
+    text(kTimeName, record.time);
+    text(kProgramName, program);
+    text(kAccountName, record.account);
+    text(kTypeName, type);
+    text(kAddressName, record.address);
+    text(kPortName, record.port);
+    for (std::size_t i = 0; i < kApplyStepCount && !failure; ++i) {
+        record.steps[i].before = ReadRecordValue(registry, key, BeforeName(i), failure);
+        if (!failure)
+            record.steps[i].written = ReadRecordValue(registry, key, WrittenName(i), failure);
+    }
+    if (!failure && ReadRecordValue(registry, key, kUnfinishedName, failure) && !failure)
+        record.finished = false;
+    if (!failure && ReadRecordValue(registry, key, kUndoneAtName, failure) && !failure) {
+        record.undone.emplace();
+        text(kUndoneAtName, record.undone->when);
+        if (ReadRecordValue(registry, key, kUndoneByName, failure))
+            text(kUndoneByName, record.undone->by);
+    }
+    return failure;
+}
+
+// The last apply with its program and connection type taken from the texts
+// that name them, or why one of them is not a name this program knows.
+LastApplyRead Interpreted(LastApply record, const std::wstring& program, const std::wstring& type)
+{
+    if (program != kWindowProgram && program != kConsoleProgram)
+        return Unreadable(L"its program \"" + program + L"\" is not one this program knows", kErrorInvalidData);
+    record.program = program == kWindowProgram ? ApplyProgram::Window : ApplyProgram::Console;
+    bool typeKnown = false;
+    for (const ConnectionType& known : kConnectionTypes)
+        if (known.name == type) {
+            record.connection = known.option;
+            typeKnown = true;
+        }
+    if (!typeKnown)
+        return Unreadable(L"its type \"" + type + L"\" is not one this program knows", kErrorInvalidData);
+    return {RecordState::Read, std::move(record), {}, kErrorSuccess};
+}
+
 } // namespace
 
 // The record is written before the apply's first value and flushed, so that a
@@ -188,66 +263,15 @@ LastApplyRead ReadLastApply(Registry& registry)
         return Unreadable(L"who may change it cannot be read", status);
     if (std::wstring problem = RecordTrustProblem(security); !problem.empty())
         return {RecordState::Untrusted, std::nullopt, std::move(problem), kErrorSuccess};
-
-    std::optional<LastApplyRead> failure;
-    const std::optional<RegData> format = ReadRecordValue(registry, key.Get(), kFormatName, failure);
-    if (failure)
-        return *failure;
-    if (!format) {
-        // A key made by an apply stopped before its first value holds no record
-        // at all; one with values but no format was cut short.
-        const std::optional<RegData> time = ReadRecordValue(registry, key.Get(), kTimeName, failure);
-        if (failure)
-            return *failure;
-        if (!time)
-            return {};
-        return Unreadable(L"it is not whole: the apply that wrote it stopped before it was done", kErrorFileNotFound);
-    }
-    if (format->type != kRegDword || format->bytes != DwordBytes(kFormat))
-        return Unreadable(L"its format is not one this program knows", kErrorInvalidData);
+    if (std::optional<LastApplyRead> unknown = FormatProblem(registry, key.Get()))
+        return std::move(*unknown);
 
     LastApply record;
-    auto text = [&](std::wstring_view name, std::wstring& into) {
-        if (!failure)
-            if (std::optional<std::wstring> read = ReadRecordText(registry, key.Get(), name, failure))
-                into = std::move(*read);
-    };
     std::wstring program;
     std::wstring type;
-    text(kTimeName, record.time);
-    text(kProgramName, program);
-    text(kAccountName, record.account);
-    text(kTypeName, type);
-    text(kAddressName, record.address);
-    text(kPortName, record.port);
-    for (std::size_t i = 0; i < kApplyStepCount && !failure; ++i) {
-        record.steps[i].before = ReadRecordValue(registry, key.Get(), BeforeName(i), failure);
-        if (!failure)
-            record.steps[i].written = ReadRecordValue(registry, key.Get(), WrittenName(i), failure);
-    }
-    if (!failure && ReadRecordValue(registry, key.Get(), kUnfinishedName, failure) && !failure)
-        record.finished = false;
-    if (!failure && ReadRecordValue(registry, key.Get(), kUndoneAtName, failure) && !failure) {
-        record.undone.emplace();
-        text(kUndoneAtName, record.undone->when);
-        if (ReadRecordValue(registry, key.Get(), kUndoneByName, failure))
-            text(kUndoneByName, record.undone->by);
-    }
-    if (failure)
-        return *failure;
-
-    if (program != kWindowProgram && program != kConsoleProgram)
-        return Unreadable(L"its program \"" + program + L"\" is not one this program knows", kErrorInvalidData);
-    record.program = program == kWindowProgram ? ApplyProgram::Window : ApplyProgram::Console;
-    bool typeKnown = false;
-    for (const ConnectionType& known : kConnectionTypes)
-        if (known.name == type) {
-            record.connection = known.option;
-            typeKnown = true;
-        }
-    if (!typeKnown)
-        return Unreadable(L"its type \"" + type + L"\" is not one this program knows", kErrorInvalidData);
-    return {RecordState::Read, std::move(record), {}, kErrorSuccess};
+    if (std::optional<LastApplyRead> failure = ReadLastApplyValues(registry, key.Get(), record, program, type))
+        return std::move(*failure);
+    return Interpreted(std::move(record), program, type);
 }
 
 RegStatus MarkFinished(Registry& registry)
