@@ -36,6 +36,106 @@ std::optional<std::uint32_t> ReachSeconds(std::wstring_view text)
     return seconds;
 }
 
+// The first usage error found is the one told.
+void Refuse(Arguments& parsed, std::wstring message)
+{
+    if (parsed.usageError.empty())
+        parsed.usageError = std::move(message);
+}
+
+// --profile PATH or --profile=PATH; i moves past a path given on its own.
+void ReadProfileOption(const std::vector<std::wstring>& arguments, std::size_t& i, std::wstring_view option,
+                       Arguments& parsed)
+{
+    const std::wstring_view argument = arguments[i];
+    std::wstring path;
+    if (option == L"--profile") {
+        if (i + 1 == arguments.size()) {
+            Refuse(parsed, L"--profile needs a path");
+            return;
+        }
+        // An option where the path should be is a path that went
+        // missing (PowerShell drops an empty argument), not a file.
+        const std::wstring_view next = arguments[i + 1];
+        if (next.starts_with(L"--") || next == L"/?") {
+            Refuse(parsed, L"--profile needs a path, not " + std::wstring(next));
+            ++i;  // taken as the missing path, so that it asks for no help either
+            return;
+        }
+        path = arguments[++i];
+    } else {
+        path = argument.substr(std::wstring_view(L"--profile=").size());
+    }
+    if (parsed.profilePath)
+        Refuse(parsed, L"--profile is given twice");
+    else if (path.empty())
+        Refuse(parsed, L"--profile needs a path");
+    else if (path.find_first_of(L"*?") != std::wstring::npos)
+        Refuse(parsed, L"the --profile path names more than one file: " + path);
+    parsed.profilePath = path;
+}
+
+// --timeout SECONDS or --timeout=SECONDS; i moves past seconds given on their own.
+void ReadTimeoutOption(const std::vector<std::wstring>& arguments, std::size_t& i, std::wstring_view option,
+                       Arguments& parsed)
+{
+    const bool joined = option != L"--timeout";
+    if (!joined && i + 1 == arguments.size()) {
+        Refuse(parsed, L"--timeout needs a number of seconds from 1 to 60");
+        return;
+    }
+    const std::wstring_view argument = arguments[i];
+    const std::wstring_view value =
+        joined ? argument.substr(std::wstring_view(L"--timeout=").size()) : std::wstring_view(arguments[++i]);
+    const std::optional<std::uint32_t> seconds = ReachSeconds(value);
+    if (parsed.timeoutSeconds)
+        Refuse(parsed, L"--timeout is given twice");
+    else if (!seconds)
+        Refuse(parsed, L"--timeout needs a number of seconds from 1 to 60, not " + std::wstring(value));
+    parsed.timeoutSeconds = seconds.value_or(kReachDefaultSeconds);
+}
+
+// The command and its connection type, from the words that are not options.
+void ReadCommand(const std::vector<std::wstring_view>& words, Arguments& parsed)
+{
+    const std::wstring command = Lower(words[0]);
+    if (command == L"show") {
+        parsed.command = CommandName::Show;
+        if (words.size() > 1)
+            Refuse(parsed, L"show takes no connection type: " + std::wstring(words[1]));
+    } else if (command == L"undo") {
+        parsed.command = CommandName::Undo;
+        if (words.size() > 1)
+            Refuse(parsed, L"undo takes no connection type: " + std::wstring(words[1]));
+    } else if (command == L"check" && words.size() > 1 && Lower(words[1]) == L"undo") {
+        parsed.command = CommandName::CheckUndo;
+        if (words.size() > 2)
+            Refuse(parsed, L"too many arguments: " + std::wstring(words[2]));
+    } else if (command == L"check" || command == L"apply") {
+        parsed.command = command == L"check" ? CommandName::Check : CommandName::Apply;
+        if (words.size() < 2)
+            Refuse(parsed, command + L" needs a connection type: lan, vpn, vsat or others");
+        else if (!(parsed.type = TypeNamed(words[1])))
+            Refuse(parsed, L"unknown connection type: " + std::wstring(words[1]) + L" (lan, vpn, vsat or others)");
+        else if (words.size() > 2)
+            Refuse(parsed, L"too many arguments: " + std::wstring(words[2]));
+    } else {
+        Refuse(parsed, L"unknown command: " + std::wstring(words[0]));
+    }
+}
+
+void RefuseOptionsOutOfPlace(Arguments& parsed)
+{
+    const bool withType = parsed.command == CommandName::Check || parsed.command == CommandName::Apply;
+    if (parsed.strict && !withType)
+        Refuse(parsed, L"--strict goes with check and apply of a connection type only");
+    // Only check may send anything to the network, and only when asked to.
+    else if ((parsed.reach || parsed.timeoutSeconds) && parsed.command != CommandName::Check)
+        Refuse(parsed, L"--reach and --timeout go with check only");
+    else if (parsed.timeoutSeconds && !parsed.reach)
+        Refuse(parsed, L"--timeout goes with --reach");
+}
+
 } // namespace
 
 std::wstring_view CommandText(CommandName command)
@@ -59,107 +159,35 @@ Arguments ParseArguments(const std::vector<std::wstring>& arguments)
 {
     Arguments parsed;
     std::vector<std::wstring_view> words;
-    auto refuse = [&parsed](std::wstring message) {
-        if (parsed.usageError.empty())
-            parsed.usageError = std::move(message);
-    };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring_view argument = arguments[i];
         // Options in any letter case, like commands and types; a path keeps its own.
         const std::wstring option = Lower(argument);
-        if (option == L"--help" || option == L"-h" || option == L"/?") {
+        if (option == L"--help" || option == L"-h" || option == L"/?")
             parsed.help = true;
-        } else if (option == L"--json") {
+        else if (option == L"--json")
             parsed.json = true;
-        } else if (option == L"--profile" || option.starts_with(L"--profile=")) {
-            std::wstring path;
-            if (option == L"--profile") {
-                if (i + 1 == arguments.size()) {
-                    refuse(L"--profile needs a path");
-                    continue;
-                }
-                // An option where the path should be is a path that went
-                // missing (PowerShell drops an empty argument), not a file.
-                const std::wstring_view next = arguments[i + 1];
-                if (next.starts_with(L"--") || next == L"/?") {
-                    refuse(L"--profile needs a path, not " + std::wstring(next));
-                    ++i;  // taken as the missing path, so that it asks for no help either
-                    continue;
-                }
-                path = arguments[++i];
-            } else {
-                path = argument.substr(std::wstring_view(L"--profile=").size());
-            }
-            if (parsed.profilePath)
-                refuse(L"--profile is given twice");
-            else if (path.empty())
-                refuse(L"--profile needs a path");
-            else if (path.find_first_of(L"*?") != std::wstring::npos)
-                refuse(L"the --profile path names more than one file: " + path);
-            parsed.profilePath = path;
-        } else if (option == L"--strict") {
+        else if (option == L"--profile" || option.starts_with(L"--profile="))
+            ReadProfileOption(arguments, i, option, parsed);
+        else if (option == L"--strict")
             parsed.strict = true;
-        } else if (option == L"--reach") {
+        else if (option == L"--reach")
             parsed.reach = true;
-        } else if (option == L"--timeout" || option.starts_with(L"--timeout=")) {
-            const bool joined = option != L"--timeout";
-            if (!joined && i + 1 == arguments.size()) {
-                refuse(L"--timeout needs a number of seconds from 1 to 60");
-                continue;
-            }
-            const std::wstring_view value =
-                joined ? argument.substr(std::wstring_view(L"--timeout=").size()) : std::wstring_view(arguments[++i]);
-            const std::optional<std::uint32_t> seconds = ReachSeconds(value);
-            if (parsed.timeoutSeconds)
-                refuse(L"--timeout is given twice");
-            else if (!seconds)
-                refuse(L"--timeout needs a number of seconds from 1 to 60, not " + std::wstring(value));
-            parsed.timeoutSeconds = seconds.value_or(kReachDefaultSeconds);
-        } else if (argument.starts_with(L"-") || argument.starts_with(L"/")) {
-            refuse(L"unknown option: " + std::wstring(argument));
-        } else {
+        else if (option == L"--timeout" || option.starts_with(L"--timeout="))
+            ReadTimeoutOption(arguments, i, option, parsed);
+        else if (argument.starts_with(L"-") || argument.starts_with(L"/"))
+            Refuse(parsed, L"unknown option: " + std::wstring(argument));
+        else
             words.push_back(argument);
-        }
     }
     if (parsed.help)
         return parsed;
-
     if (words.empty()) {
-        refuse(L"a command is missing: show, check, apply or undo");
+        Refuse(parsed, L"a command is missing: show, check, apply or undo");
         return parsed;
     }
-    const std::wstring command = Lower(words[0]);
-    if (command == L"show") {
-        parsed.command = CommandName::Show;
-        if (words.size() > 1)
-            refuse(L"show takes no connection type: " + std::wstring(words[1]));
-    } else if (command == L"undo") {
-        parsed.command = CommandName::Undo;
-        if (words.size() > 1)
-            refuse(L"undo takes no connection type: " + std::wstring(words[1]));
-    } else if (command == L"check" && words.size() > 1 && Lower(words[1]) == L"undo") {
-        parsed.command = CommandName::CheckUndo;
-        if (words.size() > 2)
-            refuse(L"too many arguments: " + std::wstring(words[2]));
-    } else if (command == L"check" || command == L"apply") {
-        parsed.command = command == L"check" ? CommandName::Check : CommandName::Apply;
-        if (words.size() < 2)
-            refuse(command + L" needs a connection type: lan, vpn, vsat or others");
-        else if (!(parsed.type = TypeNamed(words[1])))
-            refuse(L"unknown connection type: " + std::wstring(words[1]) + L" (lan, vpn, vsat or others)");
-        else if (words.size() > 2)
-            refuse(L"too many arguments: " + std::wstring(words[2]));
-    } else {
-        refuse(L"unknown command: " + std::wstring(words[0]));
-    }
-    const bool withType = parsed.command == CommandName::Check || parsed.command == CommandName::Apply;
-    if (parsed.strict && !withType)
-        refuse(L"--strict goes with check and apply of a connection type only");
-    // Only check may send anything to the network, and only when asked to.
-    else if ((parsed.reach || parsed.timeoutSeconds) && parsed.command != CommandName::Check)
-        refuse(L"--reach and --timeout go with check only");
-    else if (parsed.timeoutSeconds && !parsed.reach)
-        refuse(L"--timeout goes with --reach");
+    ReadCommand(words, parsed);
+    RefuseOptionsOutOfPlace(parsed);
     return parsed;
 }
 

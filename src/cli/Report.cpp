@@ -2,6 +2,7 @@
 
 #include "cli/ReachReport.h"
 #include "cli/StepErrors.h"
+#include "platform/HexText.h"
 #include "registry/RegeditPath.h"
 #include "registry/UpdateRegValue.h"
 
@@ -26,10 +27,7 @@ std::wstring NumberOrQuoted(std::uint32_t type, const std::wstring& data)
     std::uint64_t number = 0;
     for (wchar_t c : data)
         number = number * 10 + static_cast<std::uint64_t>(c - L'0');
-    std::wstring hex;
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        hex.push_back(L"0123456789abcdef"[(number >> shift) & 15]);
-    return data + L" (0x" + hex + L")";
+    return data + L" (0x" + HexDigits(number, digits, HexCase::Lower) + L")";
 }
 
 // One line whatever a message holds, so that every line keeps the prefix.
@@ -181,7 +179,6 @@ std::optional<std::wstring> Unless(bool empty, const std::wstring& text)
 
 std::wstring Quoted(std::wstring_view text, bool asciiOnly)
 {
-    static constexpr wchar_t kHex[] = L"0123456789abcdef";
     std::wstring quoted = L"\"";
     for (wchar_t c : text) {
         switch (c) {
@@ -202,13 +199,10 @@ std::wstring Quoted(std::wstring_view text, bool asciiOnly)
             break;
         default: {
             const auto code = static_cast<std::uint32_t>(c) & 0xFFFF;
-            if (code < 0x20 || code == 0x7F || (asciiOnly && code > 0x7F)) {
-                quoted += L"\\u";
-                for (int shift = 12; shift >= 0; shift -= 4)
-                    quoted.push_back(kHex[(code >> shift) & 15]);
-            } else {
+            if (code < 0x20 || code == 0x7F || (asciiOnly && code > 0x7F))
+                quoted += L"\\u" + HexDigits(code, 4, HexCase::Lower);
+            else
                 quoted.push_back(c);
-            }
         }
         }
     }

@@ -19,7 +19,7 @@ namespace hostwend::cli {
 [[nodiscard]] std::wstring TextFooter(const CommandResult& result);
 // Warnings and errors for standard error, one prefixed line each.
 [[nodiscard]] std::wstring TextDiagnostics(const CommandResult& result);
-// The line an apply writes to standard error when it has to wait for its turn.
+// The line an apply or undo writes to standard error when it has to wait for its turn.
 [[nodiscard]] std::wstring TextWaiting();
 
 // The whole result as one JSON document, ASCII only.

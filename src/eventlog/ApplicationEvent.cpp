@@ -1,6 +1,7 @@
 #include "eventlog/ApplicationEvent.h"
 
 #include "platform/DecimalText.h"
+#include "platform/HexText.h"
 
 namespace hostwend {
 namespace {
@@ -18,13 +19,8 @@ bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 std::wstring HexEscape(const wchar_t* prefix, std::uint32_t code, int digits)
 {
-    constexpr wchar_t kHex[] = L"0123456789ABCDEF";
-    std::wstring text = prefix;
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        text.push_back(kHex[(code >> shift) & 0xF]);
-    return text;
+    return prefix + HexDigits(code, digits, HexCase::Upper);
 }
-
 
 // Characters that change how the text around them is shown without showing
 // themselves: C1 controls, the line and paragraph separators, and the

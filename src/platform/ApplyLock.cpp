@@ -86,7 +86,8 @@ ApplyLockResult TakeApplyLock(std::unique_ptr<LockObjects> objects, std::uint32_
     std::uint32_t error = 0;
     switch (objects->Wait(waitMilliseconds, error)) {
     case WaitResult::Signalled:
-    // Its holder ended mid-apply; this apply rewrites every value anyway.
+    // Its holder ended part-way. Either turn goes by what the values hold now:
+    // an apply rewrites every one, an undo checks each against the record.
     case WaitResult::Abandoned:
         return {LockOutcome::Acquired, std::make_unique<HeldLock>(std::move(objects)), {}};
     case WaitResult::TimedOut:

@@ -8,10 +8,11 @@
 
 namespace hostwend {
 
-// How long an apply waits for another one on the same computer to finish.
+// How long an apply or undo waits for another on the same computer to finish.
 inline constexpr std::uint32_t kApplyLockWaitMilliseconds = 30000;
 
-// Held while one apply reads the profile and writes; released when destroyed.
+// Held while one apply or undo reads the client's values and writes them (the
+// profile is read before it is taken); released when destroyed.
 class ApplyLock {
 public:
     virtual ~ApplyLock() = default;
@@ -19,7 +20,7 @@ public:
 
 enum class LockOutcome {
     Acquired,
-    Busy,      // another apply held it for the whole wait
+    Busy,      // another apply or undo held it for the whole wait
     Unusable,  // anything else: nothing may be written without it
 };
 
@@ -57,7 +58,7 @@ public:
 };
 
 // Takes the apply lock, the mutex Global\Hostwend.Apply; waits up to
-// waitMilliseconds for another apply, once the mutex has proved to be a Hostwend's.
+// waitMilliseconds for another apply or undo, once the mutex has proved to be a Hostwend's.
 [[nodiscard]] ApplyLockResult TakeApplyLock(std::unique_ptr<LockObjects> objects, std::uint32_t waitMilliseconds);
 
 } // namespace hostwend

@@ -9,15 +9,15 @@
 
 namespace hostwend {
 
-// Held while an apply writes: Ctrl+C, Ctrl+Break and closing the console wait
-// until it is released, so that no apply stops between two writes.
+// Held while an apply or undo writes: Ctrl+C, Ctrl+Break and closing the
+// console wait until it is released, so that neither stops between two writes.
 class InterruptionHold {
 public:
     virtual ~InterruptionHold() = default;
 };
 
-// The computer an apply runs on: its rights, the apply lock every Hostwend on
-// it shares, and the console's interruptions.
+// The computer an apply or undo runs on: its rights, the apply lock every
+// Hostwend on it shares, and the console's interruptions.
 class Computer {
 public:
     virtual ~Computer() = default;
@@ -34,9 +34,9 @@ public:
     virtual std::wstring UtcTimeNow() = 0;
 };
 
-// Tries at once first, so that an apply that has to wait says so (waiting is
-// called) before it does, and never while it holds the lock; then waits up to
-// kApplyLockWaitMilliseconds.
+// Tries at once first, so that an apply or undo that has to wait says so
+// (waiting is called) before it does, and never while it holds the lock; then
+// waits up to kApplyLockWaitMilliseconds.
 [[nodiscard]] inline ApplyLockResult TakeApplyTurn(Computer& computer, const std::function<void()>& waiting)
 {
     ApplyLockResult lock = computer.LockApply(0);

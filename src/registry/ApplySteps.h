@@ -23,7 +23,7 @@ struct ApplyStep {
 inline constexpr std::size_t kApplyStepCount = 8;
 
 // The values an apply rewrites, in the order it rewrites them. The window, the
-// console program's check and apply, and its show all walk this one table.
+// console program's check, apply, undo and show all walk this one table.
 const std::array<ApplyStep, kApplyStepCount>& ApplySteps();
 
 // The address a step's data carries, undoing its composition; false when the

@@ -1,28 +1,10 @@
 #include "registry/ReadRegValue.h"
 
+#include "platform/HexText.h"
 #include "registry/DwordText.h"
+#include "registry/RegBytes.h"
 
 namespace hostwend {
-namespace {
-
-std::wstring Utf16Text(const std::vector<std::uint8_t>& data)
-{
-    std::wstring text;
-    for (std::size_t i = 0; i + 1 < data.size(); i += 2)
-        text.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));
-    return text;
-}
-
-std::uint64_t LittleEndian(const std::vector<std::uint8_t>& data, std::size_t bytes)
-{
-    std::uint64_t number = 0;
-    for (std::size_t i = bytes; i-- > 0;)
-        number = (number << 8) | data[i];
-    return number;
-}
-
-} // namespace
-
 std::wstring RegDataText(std::uint32_t type, const std::vector<std::uint8_t>& data)
 {
     if (type == kRegSz || type == kRegExpandSz) {
@@ -46,13 +28,11 @@ std::wstring RegDataText(std::uint32_t type, const std::vector<std::uint8_t>& da
         return DecimalText(LittleEndian(data, 4));
     if (type == kRegQword && data.size() == 8)
         return DecimalText(LittleEndian(data, 8));
-    static constexpr wchar_t kHex[] = L"0123456789abcdef";
     std::wstring text;
     for (std::uint8_t byte : data) {
         if (!text.empty())
             text.push_back(L' ');
-        text.push_back(kHex[byte >> 4]);
-        text.push_back(kHex[byte & 15]);
+        text += HexDigits(byte, 2, HexCase::Lower);
     }
     return text;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/OpenedKey.h"
 #include "registry/DwordText.h"
+#include "registry/RegBytes.h"
 
 #include <cstdint>
 #include <optional>
@@ -33,9 +34,7 @@ std::optional<std::vector<std::uint8_t>> DwordData(std::wstring_view text)
     const auto number = ParseDwordText(text);
     if (!number)
         return std::nullopt;
-    const auto bits = static_cast<std::uint32_t>(*number);
-    return std::vector<std::uint8_t>{static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-                                     static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
+    return DwordBytes(static_cast<std::uint32_t>(*number));
 }
 
 // Open, query the type, write once in that type, close. The key is opened in
@@ -117,13 +116,7 @@ std::optional<std::vector<std::uint8_t>> NewDataBytes(Registry& registry, std::u
     if (type != kRegSz)
         return std::nullopt;
     // Stored through the code page with its NUL, read back in UTF-16.
-    std::vector<std::uint8_t> bytes;
-    for (wchar_t c : registry.FromAnsi(registry.ToAnsi(TrimSpaces(newValue))) + L'\0') {
-        const auto unit = static_cast<std::uint16_t>(c);
-        bytes.push_back(static_cast<std::uint8_t>(unit));
-        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    return bytes;
+    return Utf16Bytes(registry.FromAnsi(registry.ToAnsi(TrimSpaces(newValue))));
 }
 
 std::wstring UpdateResultMarker(UpdateResult result)

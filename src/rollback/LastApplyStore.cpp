@@ -3,6 +3,7 @@
 #include "platform/OpenedKey.h"
 #include "profile/ConnectionType.h"
 #include "registry/ReadRegValue.h"
+#include "registry/RegBytes.h"
 #include "rollback/RecordTrust.h"
 
 namespace hostwend {
@@ -33,35 +34,11 @@ constexpr std::wstring_view kUnfinishedName = L"Unfinished";
 constexpr std::wstring_view kUndoneAtName = L"Undone at";  // written last of the two: the mark
 constexpr std::wstring_view kUndoneByName = L"Undone by";
 
-constexpr std::wstring_view kWindowProgram = L"window";
-constexpr std::wstring_view kConsoleProgram = L"console";
 
 // Each value's data keeps its own type, so that regedit shows it as the
 // client had it: "Remote-Addr before", "Remote-Addr written".
 std::wstring BeforeName(std::size_t step) { return std::wstring(ApplySteps()[step].valueName) + L" before"; }
 std::wstring WrittenName(std::size_t step) { return std::wstring(ApplySteps()[step].valueName) + L" written"; }
-
-std::vector<std::uint8_t> TextData(std::wstring_view text)
-{
-    std::vector<std::uint8_t> data;
-    for (wchar_t c : text) {
-        data.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        data.push_back(static_cast<std::uint8_t>((c >> 8) & 0xFF));
-    }
-    data.insert(data.end(), {0, 0});
-    return data;
-}
-
-std::vector<std::uint8_t> DwordData(std::uint32_t number)
-{
-    return {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
-            static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
-}
-
-std::wstring_view ProgramText(ApplyProgram program)
-{
-    return program == ApplyProgram::Window ? kWindowProgram : kConsoleProgram;
-}
 
 // The writes of one record, each stopping the rest on failure.
 class RecordWriter {
@@ -138,6 +115,81 @@ std::optional<std::wstring> ReadRecordText(Registry& registry, RegKey key, std::
     return RegDataText(kRegSz, data->bytes);
 }
 
+// Why the key holds no last apply in this program's format: nothing was ever
+// stored, it was cut short, or it is of another format. nullopt when it is
+// this program's own.
+std::optional<LastApplyRead> FormatProblem(Registry& registry, RegKey key)
+{
+    std::optional<LastApplyRead> failure;
+    const std::optional<RegData> format = ReadRecordValue(registry, key, kFormatName, failure);
+    if (failure)
+        return failure;
+    if (!format) {
+        // A key made by an apply stopped before its first value holds no record
+        // at all; one with values but no format was cut short.
+        const std::optional<RegData> time = ReadRecordValue(registry, key, kTimeName, failure);
+        if (failure)
+            return failure;
+        if (!time)
+            return LastApplyRead{};
+        return Unreadable(L"it is not whole: the apply that wrote it stopped before it was done", kErrorFileNotFound);
+    }
+    if (format->type != kRegDword || format->bytes != DwordBytes(kFormat))
+        return Unreadable(L"its format is not one this program knows", kErrorInvalidData);
+    return std::nullopt;
+}
+
+// Every value of the last apply, the program and the type as the texts that
+// name them; stops at the first that cannot be read and returns why.
+std::optional<LastApplyRead> ReadLastApplyValues(Registry& registry, RegKey key, LastApply& record,
+                                                 std::wstring& program, std::wstring& type)
+{
+    std::optional<LastApplyRead> failure;
+    auto text = [&](std::wstring_view name, std::wstring& into) {
+        if (!failure)
+            if (std::optional<std::wstring> read = ReadRecordText(registry, key, name, failure))
+                into = std::move(*read);
+    };
+    text(kTimeName, record.time);
+    text(kProgramName, program);
+    text(kAccountName, record.account);
+    text(kTypeName, type);
+    text(kAddressName, record.address);
+    text(kPortName, record.port);
+    for (std::size_t i = 0; i < kApplyStepCount && !failure; ++i) {
+        record.steps[i].before = ReadRecordValue(registry, key, BeforeName(i), failure);
+        if (!failure)
+            record.steps[i].written = ReadRecordValue(registry, key, WrittenName(i), failure);
+    }
+    if (!failure && ReadRecordValue(registry, key, kUnfinishedName, failure) && !failure)
+        record.finished = false;
+    if (!failure && ReadRecordValue(registry, key, kUndoneAtName, failure) && !failure) {
+        record.undone.emplace();
+        text(kUndoneAtName, record.undone->when);
+        if (ReadRecordValue(registry, key, kUndoneByName, failure))
+            text(kUndoneByName, record.undone->by);
+    }
+    return failure;
+}
+
+// The last apply with its program and connection type taken from the texts
+// that name them, or why one of them is not a name this program knows.
+LastApplyRead Interpreted(LastApply record, const std::wstring& program, const std::wstring& type)
+{
+    if (program != ProgramName(ApplyProgram::Window) && program != ProgramName(ApplyProgram::Console))
+        return Unreadable(L"its program \"" + program + L"\" is not one this program knows", kErrorInvalidData);
+    record.program = program == ProgramName(ApplyProgram::Window) ? ApplyProgram::Window : ApplyProgram::Console;
+    bool typeKnown = false;
+    for (const ConnectionType& known : kConnectionTypes)
+        if (known.name == type) {
+            record.connection = known.kind;
+            typeKnown = true;
+        }
+    if (!typeKnown)
+        return Unreadable(L"its type \"" + type + L"\" is not one this program knows", kErrorInvalidData);
+    return {RecordState::Read, std::move(record), {}, kErrorSuccess};
+}
+
 } // namespace
 
 // The record is written before the apply's first value and flushed, so that a
@@ -162,12 +214,12 @@ RegStatus WriteLastApply(Registry& registry, const LastApply& record)
     RecordWriter writer(registry, key.Get());
     writer.Delete(kFormatName);
     writer.Flush();
-    writer.Set(kTimeName, kRegSz, TextData(record.time));
-    writer.Set(kProgramName, kRegSz, TextData(ProgramText(record.program)));
-    writer.Set(kAccountName, kRegSz, TextData(record.account));
-    writer.Set(kTypeName, kRegSz, TextData(ConnectionName(record.connection)));
-    writer.Set(kAddressName, kRegSz, TextData(record.address));
-    writer.Set(kPortName, kRegSz, TextData(record.port));
+    writer.Set(kTimeName, kRegSz, Utf16Bytes(record.time));
+    writer.Set(kProgramName, kRegSz, Utf16Bytes(ProgramName(record.program)));
+    writer.Set(kAccountName, kRegSz, Utf16Bytes(record.account));
+    writer.Set(kTypeName, kRegSz, Utf16Bytes(ConnectionName(record.connection)));
+    writer.Set(kAddressName, kRegSz, Utf16Bytes(record.address));
+    writer.Set(kPortName, kRegSz, Utf16Bytes(record.port));
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
         writer.Set(BeforeName(i), record.steps[i].before);
         writer.Set(WrittenName(i), record.steps[i].written);
@@ -175,16 +227,16 @@ RegStatus WriteLastApply(Registry& registry, const LastApply& record)
     if (record.finished)
         writer.Delete(kUnfinishedName);
     else
-        writer.Set(kUnfinishedName, kRegDword, DwordData(1));
+        writer.Set(kUnfinishedName, kRegDword, DwordBytes(1));
     if (record.undone) {
-        writer.Set(kUndoneByName, kRegSz, TextData(record.undone->by));
-        writer.Set(kUndoneAtName, kRegSz, TextData(record.undone->when));
+        writer.Set(kUndoneByName, kRegSz, Utf16Bytes(record.undone->by));
+        writer.Set(kUndoneAtName, kRegSz, Utf16Bytes(record.undone->when));
     } else {
         writer.Delete(kUndoneAtName);
         writer.Delete(kUndoneByName);
     }
     writer.Flush();
-    writer.Set(kFormatName, kRegDword, DwordData(kFormat));
+    writer.Set(kFormatName, kRegDword, DwordBytes(kFormat));
     writer.Flush();
     return writer.Status();
 }
@@ -204,66 +256,15 @@ LastApplyRead ReadLastApply(Registry& registry)
         return Unreadable(L"who may change it cannot be read", status);
     if (std::wstring problem = RecordTrustProblem(security); !problem.empty())
         return {RecordState::Untrusted, std::nullopt, std::move(problem), kErrorSuccess};
-
-    std::optional<LastApplyRead> failure;
-    const std::optional<RegData> format = ReadRecordValue(registry, key.Get(), kFormatName, failure);
-    if (failure)
-        return *failure;
-    if (!format) {
-        // A key made by an apply stopped before its first value holds no record
-        // at all; one with values but no format was cut short.
-        const std::optional<RegData> time = ReadRecordValue(registry, key.Get(), kTimeName, failure);
-        if (failure)
-            return *failure;
-        if (!time)
-            return {};
-        return Unreadable(L"it is not whole: the apply that wrote it stopped before it was done", kErrorFileNotFound);
-    }
-    if (format->type != kRegDword || format->bytes != DwordData(kFormat))
-        return Unreadable(L"its format is not one this program knows", kErrorInvalidData);
+    if (std::optional<LastApplyRead> unknown = FormatProblem(registry, key.Get()))
+        return std::move(*unknown);
 
     LastApply record;
-    auto text = [&](std::wstring_view name, std::wstring& into) {
-        if (!failure)
-            if (std::optional<std::wstring> read = ReadRecordText(registry, key.Get(), name, failure))
-                into = std::move(*read);
-    };
     std::wstring program;
     std::wstring type;
-    text(kTimeName, record.time);
-    text(kProgramName, program);
-    text(kAccountName, record.account);
-    text(kTypeName, type);
-    text(kAddressName, record.address);
-    text(kPortName, record.port);
-    for (std::size_t i = 0; i < kApplyStepCount && !failure; ++i) {
-        record.steps[i].before = ReadRecordValue(registry, key.Get(), BeforeName(i), failure);
-        if (!failure)
-            record.steps[i].written = ReadRecordValue(registry, key.Get(), WrittenName(i), failure);
-    }
-    if (!failure && ReadRecordValue(registry, key.Get(), kUnfinishedName, failure) && !failure)
-        record.finished = false;
-    if (!failure && ReadRecordValue(registry, key.Get(), kUndoneAtName, failure) && !failure) {
-        record.undone.emplace();
-        text(kUndoneAtName, record.undone->when);
-        if (ReadRecordValue(registry, key.Get(), kUndoneByName, failure))
-            text(kUndoneByName, record.undone->by);
-    }
-    if (failure)
-        return *failure;
-
-    if (program != kWindowProgram && program != kConsoleProgram)
-        return Unreadable(L"its program \"" + program + L"\" is not one this program knows", kErrorInvalidData);
-    record.program = program == kWindowProgram ? ApplyProgram::Window : ApplyProgram::Console;
-    bool typeKnown = false;
-    for (const ConnectionType& known : kConnectionTypes)
-        if (known.name == type) {
-            record.connection = known.kind;
-            typeKnown = true;
-        }
-    if (!typeKnown)
-        return Unreadable(L"its type \"" + type + L"\" is not one this program knows", kErrorInvalidData);
-    return {RecordState::Read, std::move(record), {}, kErrorSuccess};
+    if (std::optional<LastApplyRead> failure = ReadLastApplyValues(registry, key.Get(), record, program, type))
+        return std::move(*failure);
+    return Interpreted(std::move(record), program, type);
 }
 
 RegStatus MarkFinished(Registry& registry)
@@ -287,8 +288,8 @@ RegStatus MarkUndone(Registry& registry, std::wstring_view when, std::wstring_vi
         return status;
     const OpenedKey key(registry, handle);
     RecordWriter writer(registry, key.Get());
-    writer.Set(kUndoneByName, kRegSz, TextData(by));
-    writer.Set(kUndoneAtName, kRegSz, TextData(when));
+    writer.Set(kUndoneByName, kRegSz, Utf16Bytes(by));
+    writer.Set(kUndoneAtName, kRegSz, Utf16Bytes(when));
     writer.Flush();
     return writer.Status();
 }

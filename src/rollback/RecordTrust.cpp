@@ -1,5 +1,7 @@
 #include "rollback/RecordTrust.h"
 
+#include "platform/HexText.h"
+
 namespace hostwend {
 namespace {
 
@@ -10,15 +12,6 @@ constexpr std::uint32_t kChangingRights = 0x0002 | 0x0004 | 0x0020 | 0x00010000 
                                           0x10000000 | 0x40000000;
 
 bool IsSystemOrAdministrators(std::wstring_view sid) { return sid == kSystemSid || sid == kAdministratorsSid; }
-
-std::wstring HexMask(std::uint32_t mask)
-{
-    static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
-    std::wstring text = L"0x";
-    for (int shift = 28; shift >= 0; shift -= 4)
-        text.push_back(kHex[(mask >> shift) & 15]);
-    return text;
-}
 
 } // namespace
 
@@ -38,7 +31,7 @@ std::wstring RecordTrustProblem(const KeySecurity& security)
             IsSystemOrAdministrators(entry.sid))
             continue;
         return L"its DACL lets " + (entry.sid.empty() ? std::wstring(L"a trustee of an unknown kind") : entry.sid) +
-               L" change it (access mask " + HexMask(entry.mask) + L")";
+               L" change it (access mask 0x" + HexDigits(entry.mask, 8, HexCase::Upper) + L")";
     }
     return {};
 }
