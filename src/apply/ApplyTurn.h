@@ -20,7 +20,7 @@ struct ApplyTurn {
 [[nodiscard]] inline ApplyTurn TakeTurn(Computer& computer, ApplyProgram program, const std::function<void()>& waiting)
 {
     ApplyTurn turn{TakeApplyTurn(computer, waiting), nullptr};
-    if (turn.lock.outcome == LockOutcome::Acquired && program == ApplyProgram::Console)
+    if (turn.lock.state == LockState::Acquired && program == ApplyProgram::Console)
         turn.hold = computer.HoldInterruptions();
     return turn;
 }

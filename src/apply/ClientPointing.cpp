@@ -81,7 +81,7 @@ ClientView ShowClient(Registry& registry, ProfileFiles& files, ProfileState& sta
     state.ProfilePath = profilePath;
     view.values = ReadStepValues(registry);
     view.pointing = PointingOf(view.values, files, state, view.profileFound);
-    view.lastApply = ReadLastApply(registry);
+    view.undoRecord = ReadLastApply(registry);
     return view;
 }
 

@@ -41,7 +41,7 @@ struct ClientView {
     bool profileFound = false;
     StepValues values;
     ClientPointing pointing;
-    LastApplyRead lastApply;  // what undo would take back
+    UndoRecordRead undoRecord;  // what undo would take back
 };
 
 // Reads only, with read access: no administrator rights needed.

@@ -23,7 +23,7 @@ std::wstring BeforeText(const RegValueRead& read)
     return L"(cannot be read: Windows error " + DecimalText(static_cast<std::uint32_t>(read.status)) + L")";
 }
 
-std::wstring AfterText(const StepRun& step)
+std::wstring AfterText(const WalkStep& step)
 {
     switch (step.state) {
     case StepState::Written:
@@ -48,18 +48,18 @@ std::wstring RecordedText(const std::optional<RegData>& data, const wchar_t* abs
     return data ? RegDataText(data->type, data->bytes) : absent;
 }
 
-std::wstring PutBackText(const UndoStep& planned, const PutBackRun* run, std::size_t step)
+std::wstring PutBackText(const UndoStep& planned, const PutBackWalk* run, std::size_t step)
 {
     if (planned.action == UndoAction::Unchanged)
         return L"unchanged";
     if (!run)
         return L"(not known)";  // stopped by a failure of its own before it could say how far it got
     const PutBackStep& done = (*run)[step];
-    if (done.outcome == PutBackOutcome::NotReached)
+    if (done.state == PutBackState::NotReached)
         return L"not reached";
-    if (done.outcome == PutBackOutcome::Failed)
+    if (done.state == PutBackState::Failed)
         return L"failed: Windows error " + DecimalText(static_cast<std::uint32_t>(done.status));
-    return RecordedText(planned.recorded.before, L"(missing)");
+    return RecordedText(planned.lastApply.before, L"(missing)");
 }
 
 const wchar_t* StandingText(UndoAction action)
@@ -87,8 +87,8 @@ void AddRefusedValue(const UndoStep* planned, std::vector<EventField>& fields)
     }
     fields.push_back({StandingText(planned->action)});
     fields.push_back({BeforeText(planned->now)});
-    fields.push_back({RecordedText(planned->recorded.before, L"(missing)")});
-    fields.push_back({RecordedText(planned->recorded.written, L"(not written)")});
+    fields.push_back({RecordedText(planned->lastApply.before, L"(missing)")});
+    fields.push_back({RecordedText(planned->lastApply.written, L"(not written)")});
 }
 
 // The warnings in one field, as sentences like the outcome's, whose values
@@ -129,7 +129,7 @@ std::uint32_t ApplyEventId(ApplyEnd end)
 }
 
 std::vector<EventField> ApplyEventFields(ApplyEnd end, const std::vector<std::wstring>* warnings,
-                                         const StepValues* before, const ApplyRun* run, bool windows64)
+                                         const StepValues* before, const ApplyWalk* run, bool windows64)
 {
     if (end == ApplyEnd::Refused)
         return {WarningsField(warnings)};
@@ -160,7 +160,7 @@ std::uint32_t UndoEventId(ApplyEnd end)
     return kEventUndoRefused;
 }
 
-std::vector<EventField> UndoEventFields(ApplyEnd end, const UndoPlan* plan, const PutBackRun* run, bool windows64)
+std::vector<EventField> UndoEventFields(ApplyEnd end, const UndoPlan* plan, const PutBackWalk* run, bool windows64)
 {
     std::vector<EventField> fields;
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {

@@ -21,7 +21,7 @@ namespace hostwend {
 // left behind (before and run unset when a failure of its own stopped it
 // before it could say how far it got).
 [[nodiscard]] std::vector<EventField> ApplyEventFields(ApplyEnd end, const std::vector<std::wstring>* warnings,
-                                                       const StepValues* before, const ApplyRun* run, bool windows64);
+                                                       const StepValues* before, const ApplyWalk* run, bool windows64);
 
 // An undo's event, by how it ended: 1003, 1004 or 1005. An undo has events
 // of its own: a search for applies never finds one.
@@ -31,7 +31,7 @@ namespace hostwend {
 // value stands, its data now, before the apply and as the apply wrote it;
 // otherwise each value before and after the undo. plan unset: the values
 // were never read; run unset: how far the writes got is not known.
-[[nodiscard]] std::vector<EventField> UndoEventFields(ApplyEnd end, const UndoPlan* plan, const PutBackRun* run,
+[[nodiscard]] std::vector<EventField> UndoEventFields(ApplyEnd end, const UndoPlan* plan, const PutBackWalk* run,
                                                       bool windows64);
 
 } // namespace hostwend

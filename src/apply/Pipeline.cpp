@@ -58,8 +58,8 @@ void Steps(const ApplyRoles& roles, const PipelineRequest& request, CommandBody&
     }
     // One apply or undo at a time: they never interleave.
     ApplyTurn turn = TakeTurn(roles.computer, request.program, request.waiting);
-    if (turn.lock.outcome != LockOutcome::Acquired) {
-        how.refusal = turn.lock.outcome == LockOutcome::Busy ? Refusal::LockBusy : Refusal::LockUnusable;
+    if (turn.lock.state != LockState::Acquired) {
+        how.refusal = turn.lock.state == LockState::Busy ? Refusal::LockBusy : Refusal::LockUnusable;
         how.lockReason = std::move(turn.lock.reason);
         return;
     }

@@ -40,7 +40,7 @@ bool ReadProfile(const ApplyRoles& roles, ProfileState& state, const ApplyReques
 
 // The walk stops at the first failure: a step after it, though it would be
 // written, is not reached.
-bool WillBeWritten(const ApplyRun& check, std::size_t step)
+bool WillBeWritten(const ApplyWalk& check, std::size_t step)
 {
     return check.steps[step].state == StepState::WouldBeWritten && step < check.failedStep.value_or(kApplyStepCount);
 }
@@ -49,7 +49,7 @@ bool WillBeWritten(const ApplyRun& check, std::size_t step)
 // bytes a read returns, with who applies what. An earlier apply that stopped
 // part-way and was not undone is folded in: undo takes the two back as one.
 LastApply RecordOf(const ApplyRoles& roles, const ApplyRequest& request, const std::wstring& address,
-                   const std::wstring& port, const StepValues& before, const ApplyRun& check,
+                   const std::wstring& port, const StepValues& before, const ApplyWalk& check,
                    const LastApply* unfinished)
 {
     LastApply record;
@@ -82,7 +82,7 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
     const std::wstring& address = outcome.address->value;
     const std::wstring& port = outcome.port->value;
     outcome.before = ReadStepValues(roles.registry);
-    ApplyRun& run = outcome.run.emplace(
+    ApplyWalk& run = outcome.run.emplace(
         ApplyAddress(roles.registry, address, port, ApplyMode::CheckOnly, vsatWanted, outcome.before));
     if (run.profileDataStep) {
         outcome.refusal = Refusal::ProfileData;
@@ -105,8 +105,8 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
     // What undo needs, stored before the first write and marked finished
     // after the last. An apply that changes nothing leaves the record of the
     // last real change as it is, unless that one is still unfinished.
-    const LastApplyRead last = ReadLastApply(roles.registry);
-    const LastApply* previous = last.record ? &*last.record : nullptr;
+    const UndoRecordRead last = ReadLastApply(roles.registry);
+    const LastApply* previous = last.lastApply ? &*last.lastApply : nullptr;
     const LastApply* unfinished = previous && !previous->finished && !previous->undone ? previous : nullptr;
     const bool recorded = writes || unfinished;
     if (recorded) {
@@ -123,7 +123,7 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
     if (!run.failedStep) {
         outcome.undoRecordUpdateStatus = MarkFinished(roles.registry);
     } else if (previous && std::none_of(run.steps.begin(), run.steps.end(),
-                                        [](const StepRun& step) { return step.state == StepState::Written; })) {
+                                        [](const WalkStep& step) { return step.state == StepState::Written; })) {
         // Stopped at its first write, it changed nothing: the last real
         // change stays the one undo takes back.
         outcome.undoRecordUpdateStatus = WriteLastApply(roles.registry, *previous);

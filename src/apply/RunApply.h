@@ -42,7 +42,7 @@ struct ApplyOutcome : CommandEnd {
     StepValues before;        // the eight values as the walk found them
     // The walk once every step was checked: an apply's writes, or the check
     // (a check's, and an apply refused for its profile's data).
-    std::optional<ApplyRun> run;
+    std::optional<ApplyWalk> run;
     RegStatus undoRecordStatus = kErrorSuccess;  // with UndoRecordUnwritable: its Windows error
     std::optional<std::size_t> unreadableStep;  // with BeforeUnreadable: its read in before says why
     // Not success: the undo record could not be brought up to date after the

@@ -14,24 +14,24 @@ namespace {
 // Under the lock for an undo: the record, the values now, the plan, the writes.
 void PlanAndPutBack(const ApplyRoles& roles, const UndoRequest& request, UndoOutcome& outcome)
 {
-    outcome.lastApply = ReadLastApply(roles.registry);
-    switch (outcome.lastApply.state) {
-    case RecordState::None:
+    outcome.undoRecord = ReadLastApply(roles.registry);
+    switch (outcome.undoRecord.state) {
+    case UndoRecordState::None:
         outcome.refusal = Refusal::NothingToUndo;
         return;
-    case RecordState::Untrusted:
-    case RecordState::Unreadable:
-    case RecordState::Denied:
+    case UndoRecordState::Untrusted:
+    case UndoRecordState::Unreadable:
+    case UndoRecordState::Denied:
         outcome.refusal = Refusal::UndoRecordUnusable;
         return;
-    case RecordState::Read:
+    case UndoRecordState::Read:
         break;
     }
-    if (outcome.lastApply.record->undone) {
+    if (outcome.undoRecord.lastApply->undone) {
         outcome.refusal = Refusal::NothingToUndo;
         return;
     }
-    const UndoPlan& plan = outcome.plan.emplace(PlanUndo(*outcome.lastApply.record, ReadStepValues(roles.registry)));
+    const UndoPlan& plan = outcome.plan.emplace(PlanUndo(*outcome.undoRecord.lastApply, ReadStepValues(roles.registry)));
     if (AnyChangedSince(plan)) {
         outcome.refusal = Refusal::ChangedSince;
         return;
@@ -50,7 +50,7 @@ void PlanAndPutBack(const ApplyRoles& roles, const UndoRequest& request, UndoOut
     UndoMark mark{roles.computer.UtcTimeNow(), roles.eventLog.AccountName()};
     outcome.undoneMarkStatus = MarkUndone(roles.registry, mark.when, mark.by);
     if (outcome.undoneMarkStatus == kErrorSuccess)
-        outcome.lastApply.record->undone = std::move(mark);
+        outcome.undoRecord.lastApply->undone = std::move(mark);
 }
 
 // The undo's body in the pipeline: the undo record, the plan and the writes
@@ -67,7 +67,7 @@ public:
     std::optional<std::size_t> StoppedAt() const override
     {
         for (std::size_t i = 0; outcome_.run && i < kApplyStepCount; ++i)
-            if ((*outcome_.run)[i].outcome == PutBackOutcome::Failed)
+            if ((*outcome_.run)[i].state == PutBackState::Failed)
                 return i + 1;
         return std::nullopt;
     }
@@ -89,7 +89,7 @@ std::uint32_t UndoBody::WriteEvent(const CommandEnd&)
     const std::wstring place = std::wstring(kLocalMachineName) + L"\\" + std::wstring(kLastApplyKey);
     // The apply it takes back stands where an apply's profile values do.
     EventHead head{request_.program, {}, std::nullopt, std::nullopt, place, told, outcome_.exitCode};
-    if (const std::optional<LastApply>& last = outcome_.lastApply.record) {
+    if (const std::optional<LastApply>& last = outcome_.undoRecord.lastApply) {
         head.connectionType = ConnectionName(last->connection);
         head.address = last->address;
         head.port = last->port;

@@ -22,9 +22,9 @@ struct UndoRequest {
 
 // What an undo or its check did, beside how it ended.
 struct UndoOutcome : CommandEnd {
-    LastApplyRead lastApply;         // the undo record as read, once the turn was taken
+    UndoRecordRead undoRecord;         // the undo record as read, once the turn was taken
     std::optional<UndoPlan> plan;    // against the values as they are now
-    std::optional<PutBackRun> run;   // the writes, once they began
+    std::optional<PutBackWalk> run;   // the writes, once they began
     RegStatus undoneMarkStatus = kErrorSuccess;  // the undo record could not be marked undone
 };
 

@@ -33,14 +33,14 @@ ValueEnd EndOf(const UndoStep& planned, const PutBackStep* done, ApplyMode mode)
         return ValueEnd::WouldBeWritten;
     if (!done)
         return ValueEnd::NotReached;
-    switch (done->outcome) {
-    case PutBackOutcome::Written:
+    switch (done->state) {
+    case PutBackState::Written:
         return ValueEnd::PutBack;
-    case PutBackOutcome::Failed:
+    case PutBackState::Failed:
         return ValueEnd::Failed;
-    case PutBackOutcome::Unchanged:
+    case PutBackState::Unchanged:
         return ValueEnd::Unchanged;
-    case PutBackOutcome::NotReached:
+    case PutBackState::NotReached:
         break;
     }
     return ValueEnd::NotReached;
@@ -64,7 +64,7 @@ ValueReports ReportValues(const ApplyOutcome& outcome)
 {
     ValueReports reports;
     for (std::size_t i = 0; outcome.run && i < kApplyStepCount; ++i) {
-        const StepRun& step = outcome.run->steps[i];
+        const WalkStep& step = outcome.run->steps[i];
         ValueReport report;
         report.index = i;
         report.found = outcome.before[i];
@@ -87,8 +87,8 @@ ValueReports ReportValues(const UndoOutcome& outcome, ApplyMode mode)
         report.index = i;
         report.found = planned.now;
         report.end = EndOf(planned, done, mode);
-        report.dataBefore = planned.recorded.before;
-        report.dataApplied = planned.recorded.written;
+        report.dataBefore = planned.lastApply.before;
+        report.dataApplied = planned.lastApply.written;
         if (done)
             report.putBack = *done;
         reports.push_back(std::move(report));
@@ -100,7 +100,7 @@ std::optional<ProfileMisfit> MisfitOf(const ApplyOutcome& outcome, const Connect
 {
     if (outcome.refusal != Refusal::ProfileData)
         return std::nullopt;
-    const StepRun& misfit = outcome.run->steps[*outcome.run->profileDataStep];
+    const WalkStep& misfit = outcome.run->steps[*outcome.run->profileDataStep];
     const bool address = misfit.step->carriesAddress;
     return ProfileMisfit{*outcome.run->profileDataStep, address ? type.addressKey : kPortKey,
                          address ? outcome.address->asWritten : outcome.port->asWritten, misfit.result};

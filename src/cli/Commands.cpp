@@ -192,7 +192,7 @@ void ReachAfterCheck(Network& network, std::uint32_t seconds, CommandResult& res
 // Why there is nothing to undo.
 std::wstring NothingToUndo(const UndoOutcome& outcome)
 {
-    const LastApply* last = outcome.lastApply.record ? &*outcome.lastApply.record : nullptr;
+    const LastApply* last = outcome.undoRecord.lastApply ? &*outcome.undoRecord.lastApply : nullptr;
     if (!last)
         return L"nothing to undo: no apply is on record on this computer";
     // A plan was made only for an apply not yet undone: its values were found back.
@@ -210,9 +210,9 @@ std::wstring UndoRefusal(const UndoOutcome& outcome, CommandResult& result)
     case Refusal::NothingToUndo:
         return NothingToUndo(outcome);
     case Refusal::UndoRecordUnusable:
-        return L"the record of the last apply cannot be used: " + outcome.lastApply.reason +
-               (outcome.lastApply.status != kErrorSuccess
-                    ? L" (" + WindowsError(static_cast<std::uint32_t>(outcome.lastApply.status)) + L")"
+        return L"the record of the last apply cannot be used: " + outcome.undoRecord.reason +
+               (outcome.undoRecord.status != kErrorSuccess
+                    ? L" (" + WindowsError(static_cast<std::uint32_t>(outcome.undoRecord.status)) + L")"
                     : L"") +
                std::wstring(kNothingWritten) + std::wstring(kUndoRecordRemedy);
     case Refusal::ChangedSince: {
@@ -255,7 +255,7 @@ void TellUndo(const UndoOutcome& outcome, CommandResult& result)
 CommandResult DescribeUndo(const UndoOutcome& outcome, CommandResult result)
 {
     result.profileFound = !outcome.profile.name.empty();
-    result.lastApply = outcome.lastApply;
+    result.undoRecord = outcome.undoRecord;
     result.steps = ReportValues(outcome, result.command == CommandName::Undo ? ApplyMode::Write : ApplyMode::CheckOnly);
     result.started = !result.steps.empty();
     TellUndo(outcome, result);
@@ -290,7 +290,7 @@ CommandResult Show(const ApplyRoles& roles, ProfileState& state, CommandResult r
     result.started = true;
     result.steps = ReportValues(client.values);
     result.pointing = client.pointing;
-    result.lastApply = client.lastApply;
+    result.undoRecord = client.undoRecord;
     return result;
 }
 

@@ -34,7 +34,7 @@ struct CommandResult {
     bool windows64 = true;  // where regedit shows the client's keys
     ValueReports steps;     // show's values, or each value of check, apply and undo
     std::optional<ClientPointing> pointing;  // show
-    std::optional<LastApplyRead> lastApply;  // show and undo: the last apply in the undo record
+    std::optional<UndoRecordRead> undoRecord;  // show and undo: the last apply in the undo record
     std::wstring report;  // after success: what the window would report
     bool reachAsked = false;           // check --reach
     std::optional<ReachResult> reach;  // set once the check passed and the server was tried

@@ -73,21 +73,21 @@ std::optional<std::wstring> NewData(const ValueReport& value)
 }
 
 // The last apply on record, in one line; empty when none was ever recorded.
-std::wstring LastApplyText(const LastApplyRead& read)
+std::wstring LastApplyText(const UndoRecordRead& read)
 {
     switch (read.state) {
-    case RecordState::None:
+    case UndoRecordState::None:
         return L"none recorded";
-    case RecordState::Untrusted:
-    case RecordState::Unreadable:
+    case UndoRecordState::Untrusted:
+    case UndoRecordState::Unreadable:
         return L"its record cannot be used: " + read.reason;
-    case RecordState::Denied:
+    case UndoRecordState::Denied:
         // show's line; an undo that meets such a record refuses it and says why.
         return L"access denied: run show as administrator to see it";
-    case RecordState::Read:
+    case UndoRecordState::Read:
         break;
     }
-    const LastApply& last = *read.record;
+    const LastApply& last = *read.lastApply;
     std::wstring text = last.time + L", " + std::wstring(ProgramName(last.program)) +
                         L" program run by " + last.account + L": " + std::wstring(ConnectionName(last.connection)) +
                         L" " + last.address + L", port " + last.port;
@@ -123,19 +123,19 @@ std::wstring JsonOrNull(const std::optional<std::wstring>& text)
 std::wstring JsonText(std::wstring_view text) { return Quoted(text, true); }
 
 // The last_apply member: null when none was ever recorded.
-std::wstring JsonLastApply(const std::optional<LastApplyRead>& read)
+std::wstring JsonLastApply(const std::optional<UndoRecordRead>& read)
 {
-    if (!read || read->state == RecordState::None)
+    if (!read || read->state == UndoRecordState::None)
         return L"null";
-    if (read->state != RecordState::Read)
+    if (read->state != UndoRecordState::Read)
         return L"{\"state\": " +
-               JsonText(read->state == RecordState::Untrusted ? L"untrusted"
-                        : read->state == RecordState::Denied  ? L"access denied"
+               JsonText(read->state == UndoRecordState::Untrusted ? L"untrusted"
+                        : read->state == UndoRecordState::Denied  ? L"access denied"
                                                                : L"unreadable") +
                L", \"time\": null, \"program\": null, \"account\": null, \"type\": null, \"address\": null, "
                L"\"port\": null, \"finished\": null, \"undone\": null, \"undone_at\": null, \"undone_by\": null, \"reason\": " +
                JsonText(read->reason) + L"}";
-    const LastApply& last = *read->record;
+    const LastApply& last = *read->lastApply;
     return L"{\"state\": \"recorded\", \"time\": " + JsonText(last.time) +
            L", \"program\": " + JsonText(ProgramName(last.program)) +
            L", \"account\": " + JsonText(last.account) + L", \"type\": " + JsonText(ConnectionName(last.connection)) +
@@ -212,7 +212,7 @@ std::wstring Quoted(std::wstring_view text, bool asciiOnly)
 std::wstring TextHeader(const CommandResult& result)
 {
     if (result.command == CommandName::Undo || result.command == CommandName::CheckUndo)
-        return L"Last apply: " + LastApplyText(*result.lastApply) + std::wstring(kNewLine);
+        return L"Last apply: " + LastApplyText(*result.undoRecord) + std::wstring(kNewLine);
     std::wstring text = L"Profile: " + result.profilePath + (result.profileFound ? L"" : L" (not found)") +
                         std::wstring(kNewLine);
     if (result.type) {
@@ -271,7 +271,7 @@ std::wstring TextFooter(const CommandResult& result)
         else
             text += PointsAtText(*result.pointing).value_or(L"") +
                     (result.pointing->heldAddress ? L" (" + *result.pointing->heldAddress + L")" : L"");
-        return text + std::wstring(kNewLine) + L"Last apply: " + LastApplyText(*result.lastApply) +
+        return text + std::wstring(kNewLine) + L"Last apply: " + LastApplyText(*result.undoRecord) +
                std::wstring(kNewLine);
     }
     return (result.report.empty() ? std::wstring() : result.report + std::wstring(kNewLine)) + ReachTextLine(result);
@@ -318,7 +318,7 @@ std::wstring JsonDocument(const CommandResult& result)
     json += L"], \"values\": " + (show ? list(result.steps) : L"null");
     json += L", \"steps\": " + (show ? L"null" : list(result.steps));
     json += L", \"report\": " + JsonOrNull(Unless(result.report.empty(), result.report));
-    json += L", \"last_apply\": " + JsonLastApply(result.lastApply);
+    json += L", \"last_apply\": " + JsonLastApply(result.undoRecord);
     json += ReachJsonMember(result);
     json += L", \"error\": " + JsonOrNull(Unless(result.error.empty(), result.error)) +
             L", \"exit_code\": " + std::to_wstring(result.exitCode) + L"}\r\n";

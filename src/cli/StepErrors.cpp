@@ -49,7 +49,7 @@ std::wstring Setting(const ValueReport& value, bool windows64)
 // and step 3's a trailing blank. The value's own name tells them apart.
 std::wstring StepFailure(const ValueReport& value, bool windows64)
 {
-    const bool undo = value.putBack.outcome == PutBackOutcome::Failed;
+    const bool undo = value.putBack.state == PutBackState::Failed;
     return Setting(value, windows64) + L": " +
            (undo ? PutBackFault(value.putBack) : std::wstring(DescribeUpdateResult(value.update)));
 }

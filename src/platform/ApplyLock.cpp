@@ -16,7 +16,7 @@ private:
     std::unique_ptr<LockObjects> objects_;
 };
 
-ApplyLockResult Unusable(std::wstring what) { return {LockOutcome::Unusable, nullptr, std::move(what)}; }
+ApplyLockResult Unusable(std::wstring what) { return {LockState::Unusable, nullptr, std::move(what)}; }
 
 ApplyLockResult Unusable(std::wstring what, std::uint32_t error)
 {
@@ -89,9 +89,9 @@ ApplyLockResult TakeApplyLock(std::unique_ptr<LockObjects> objects, std::uint32_
     // Its holder ended part-way. Either turn goes by what the values hold now:
     // an apply rewrites every one, an undo checks each against the record.
     case WaitResult::Abandoned:
-        return {LockOutcome::Acquired, std::make_unique<HeldLock>(std::move(objects)), {}};
+        return {LockState::Acquired, std::make_unique<HeldLock>(std::move(objects)), {}};
     case WaitResult::TimedOut:
-        return {LockOutcome::Busy, nullptr, {}};
+        return {LockState::Busy, nullptr, {}};
     case WaitResult::Failed:
         break;
     }

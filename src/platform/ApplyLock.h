@@ -18,14 +18,14 @@ public:
     virtual ~ApplyLock() = default;
 };
 
-enum class LockOutcome {
+enum class LockState {
     Acquired,
     Busy,      // another apply or undo held it for the whole wait
     Unusable,  // anything else: nothing may be written without it
 };
 
 struct ApplyLockResult {
-    LockOutcome outcome = LockOutcome::Unusable;
+    LockState state = LockState::Unusable;
     std::unique_ptr<ApplyLock> held;  // set when Acquired
     std::wstring reason;              // when Unusable: what failed, with the Windows error code or the owner
 };

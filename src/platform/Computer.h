@@ -40,7 +40,7 @@ public:
 [[nodiscard]] inline ApplyLockResult TakeApplyTurn(Computer& computer, const std::function<void()>& waiting)
 {
     ApplyLockResult lock = computer.LockApply(0);
-    if (lock.outcome != LockOutcome::Busy)
+    if (lock.state != LockState::Busy)
         return lock;
     if (waiting)
         waiting();

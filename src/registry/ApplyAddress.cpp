@@ -25,20 +25,20 @@ bool HoldsAlready(Registry& registry, const RegValueRead& before, std::wstring_v
 
 } // namespace
 
-bool ApplyRun::ChangesAnything() const
+bool ApplyWalk::ChangesAnything() const
 {
-    return std::any_of(steps.begin(), steps.end(), [](const StepRun& step) {
+    return std::any_of(steps.begin(), steps.end(), [](const WalkStep& step) {
         return step.state == StepState::Written || step.state == StepState::WouldBeWritten;
     });
 }
 
-ApplyRun ApplyAddress(Registry& registry, std::wstring_view address, std::wstring_view port, ApplyMode mode,
+ApplyWalk ApplyAddress(Registry& registry, std::wstring_view address, std::wstring_view port, ApplyMode mode,
                       const std::function<bool()>& vsatStepWanted, const StepValues& before)
 {
-    ApplyRun run;
+    ApplyWalk run;
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
         const ApplyStep& step = ApplySteps()[i];
-        StepRun& current = run.steps[i];
+        WalkStep& current = run.steps[i];
         current.number = i + 1;
         current.step = &step;
         current.newValue = step.compose(address, port);

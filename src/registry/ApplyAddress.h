@@ -25,7 +25,7 @@ enum class StepState {
 };
 
 // How one of the eight values went.
-struct StepRun {
+struct WalkStep {
     std::size_t number = 0;  // 1 to 8
     const ApplyStep* step = nullptr;
     std::wstring newValue;  // as composed from the address and port
@@ -38,8 +38,8 @@ struct StepRun {
     bool afterFailure = false;  // checked although an earlier step failed
 };
 
-struct ApplyRun {
-    std::array<StepRun, kApplyStepCount> steps;
+struct ApplyWalk {
+    std::array<WalkStep, kApplyStepCount> steps;
     std::optional<std::size_t> failedStep;  // index into steps of the first failure
     // Index of the first failure that is the profile's, not the client's:
     // what it holds cannot be kept the way every client keeps that value.
@@ -57,7 +57,7 @@ struct ApplyRun {
 // shows holding exactly its new data is left alone. The VSAT-only step is
 // decided by vsatStepWanted when that step is reached. Shows nothing: the
 // caller tells the operator, once it holds no lock.
-[[nodiscard]] ApplyRun ApplyAddress(Registry& registry, std::wstring_view address, std::wstring_view port,
+[[nodiscard]] ApplyWalk ApplyAddress(Registry& registry, std::wstring_view address, std::wstring_view port,
                                     ApplyMode mode, const std::function<bool()>& vsatStepWanted,
                                     const StepValues& before);
 

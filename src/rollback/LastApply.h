@@ -23,10 +23,10 @@ struct RegData {
     bool operator==(const RegData&) const = default;
 };
 
-struct RecordedStep {
+struct LastApplyStep {
     std::optional<RegData> before;   // empty: the value did not exist
     std::optional<RegData> written;  // empty: the apply does not write it (not for this type, or refused)
-    bool operator==(const RecordedStep&) const = default;
+    bool operator==(const LastApplyStep&) const = default;
 };
 
 struct UndoMark {
@@ -43,7 +43,7 @@ struct LastApply {
     ConnectionKind connection = ConnectionKind::Lan;
     std::wstring address;
     std::wstring port;
-    std::array<RecordedStep, kApplyStepCount> steps{};  // in step order
+    std::array<LastApplyStep, kApplyStepCount> steps{};  // in step order
     // False from before the apply's first write until after its last: an
     // apply that stopped part-way (a failure, a kill, a power cut) leaves its
     // record unfinished, and the applies that complete it are folded into it.

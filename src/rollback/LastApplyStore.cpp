@@ -4,7 +4,7 @@
 #include "profile/ConnectionType.h"
 #include "registry/ReadRegValue.h"
 #include "registry/RegBytes.h"
-#include "rollback/RecordTrust.h"
+#include "rollback/UndoRecordTrust.h"
 
 namespace hostwend {
 namespace {
@@ -79,16 +79,16 @@ private:
 
 // Access denied is told apart: show run without administrator rights meets
 // it on every sound record, and must not report such a record as damaged.
-LastApplyRead Unreadable(std::wstring reason, RegStatus status = kErrorSuccess)
+UndoRecordRead Unreadable(std::wstring reason, RegStatus status = kErrorSuccess)
 {
-    return {status == kErrorAccessDenied ? RecordState::Denied : RecordState::Unreadable, std::nullopt,
+    return {status == kErrorAccessDenied ? UndoRecordState::Denied : UndoRecordState::Unreadable, std::nullopt,
             std::move(reason), status};
 }
 
 // One value of the record: nullopt when it is missing, with failure set when
 // it could not be read for any other reason.
 std::optional<RegData> ReadRecordValue(Registry& registry, RegKey key, std::wstring_view name,
-                                       std::optional<LastApplyRead>& failure)
+                                       std::optional<UndoRecordRead>& failure)
 {
     RegData data;
     const RegStatus status = registry.RegQueryValueExW(key, name, data.type, data.bytes);
@@ -102,7 +102,7 @@ std::optional<RegData> ReadRecordValue(Registry& registry, RegKey key, std::wstr
 }
 
 std::optional<std::wstring> ReadRecordText(Registry& registry, RegKey key, std::wstring_view name,
-                                           std::optional<LastApplyRead>& failure)
+                                           std::optional<UndoRecordRead>& failure)
 {
     const std::optional<RegData> data = ReadRecordValue(registry, key, name, failure);
     if (failure)
@@ -118,9 +118,9 @@ std::optional<std::wstring> ReadRecordText(Registry& registry, RegKey key, std::
 // Why the key holds no last apply in this program's format: nothing was ever
 // stored, it was cut short, or it is of another format. nullopt when it is
 // this program's own.
-std::optional<LastApplyRead> FormatProblem(Registry& registry, RegKey key)
+std::optional<UndoRecordRead> FormatProblem(Registry& registry, RegKey key)
 {
-    std::optional<LastApplyRead> failure;
+    std::optional<UndoRecordRead> failure;
     const std::optional<RegData> format = ReadRecordValue(registry, key, kFormatName, failure);
     if (failure)
         return failure;
@@ -131,7 +131,7 @@ std::optional<LastApplyRead> FormatProblem(Registry& registry, RegKey key)
         if (failure)
             return failure;
         if (!time)
-            return LastApplyRead{};
+            return UndoRecordRead{};
         return Unreadable(L"it is not whole: the apply that wrote it stopped before it was done", kErrorFileNotFound);
     }
     if (format->type != kRegDword || format->bytes != DwordBytes(kFormat))
@@ -141,10 +141,10 @@ std::optional<LastApplyRead> FormatProblem(Registry& registry, RegKey key)
 
 // Every value of the last apply, the program and the type as the texts that
 // name them; stops at the first that cannot be read and returns why.
-std::optional<LastApplyRead> ReadLastApplyValues(Registry& registry, RegKey key, LastApply& record,
+std::optional<UndoRecordRead> ReadLastApplyValues(Registry& registry, RegKey key, LastApply& record,
                                                  std::wstring& program, std::wstring& type)
 {
-    std::optional<LastApplyRead> failure;
+    std::optional<UndoRecordRead> failure;
     auto text = [&](std::wstring_view name, std::wstring& into) {
         if (!failure)
             if (std::optional<std::wstring> read = ReadRecordText(registry, key, name, failure))
@@ -174,7 +174,7 @@ std::optional<LastApplyRead> ReadLastApplyValues(Registry& registry, RegKey key,
 
 // The last apply with its program and connection type taken from the texts
 // that name them, or why one of them is not a name this program knows.
-LastApplyRead Interpreted(LastApply record, const std::wstring& program, const std::wstring& type)
+UndoRecordRead Interpreted(LastApply record, const std::wstring& program, const std::wstring& type)
 {
     if (program != ProgramName(ApplyProgram::Window) && program != ProgramName(ApplyProgram::Console))
         return Unreadable(L"its program \"" + program + L"\" is not one this program knows", kErrorInvalidData);
@@ -187,7 +187,7 @@ LastApplyRead Interpreted(LastApply record, const std::wstring& program, const s
         }
     if (!typeKnown)
         return Unreadable(L"its type \"" + type + L"\" is not one this program knows", kErrorInvalidData);
-    return {RecordState::Read, std::move(record), {}, kErrorSuccess};
+    return {UndoRecordState::Read, std::move(record), {}, kErrorSuccess};
 }
 
 } // namespace
@@ -208,7 +208,7 @@ RegStatus WriteLastApply(Registry& registry, const LastApply& record)
     KeySecurity security;
     if (const RegStatus status = registry.RegGetKeySecurity(key.Get(), security); status != kErrorSuccess)
         return status;
-    if (!RecordTrustProblem(security).empty())
+    if (!UndoRecordTrustProblem(security).empty())
         return kErrorInvalidSecurityDescriptor;
 
     RecordWriter writer(registry, key.Get());
@@ -241,7 +241,7 @@ RegStatus WriteLastApply(Registry& registry, const LastApply& record)
     return writer.Status();
 }
 
-LastApplyRead ReadLastApply(Registry& registry)
+UndoRecordRead ReadLastApply(Registry& registry)
 {
     RegKey handle{};
     if (const RegStatus status = registry.RegOpenKeyExW(kHkeyLocalMachine, kLastApplyKey, kRecordReadAccess, handle);
@@ -254,15 +254,15 @@ LastApplyRead ReadLastApply(Registry& registry)
     KeySecurity security;
     if (const RegStatus status = registry.RegGetKeySecurity(key.Get(), security); status != kErrorSuccess)
         return Unreadable(L"who may change it cannot be read", status);
-    if (std::wstring problem = RecordTrustProblem(security); !problem.empty())
-        return {RecordState::Untrusted, std::nullopt, std::move(problem), kErrorSuccess};
-    if (std::optional<LastApplyRead> unknown = FormatProblem(registry, key.Get()))
+    if (std::wstring problem = UndoRecordTrustProblem(security); !problem.empty())
+        return {UndoRecordState::Untrusted, std::nullopt, std::move(problem), kErrorSuccess};
+    if (std::optional<UndoRecordRead> unknown = FormatProblem(registry, key.Get()))
         return std::move(*unknown);
 
     LastApply record;
     std::wstring program;
     std::wstring type;
-    if (std::optional<LastApplyRead> failure = ReadLastApplyValues(registry, key.Get(), record, program, type))
+    if (std::optional<UndoRecordRead> failure = ReadLastApplyValues(registry, key.Get(), record, program, type))
         return std::move(*failure);
     return Interpreted(std::move(record), program, type);
 }

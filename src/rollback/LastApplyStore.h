@@ -14,7 +14,7 @@ namespace hostwend {
 // is one that others could change): the apply must then not begin.
 [[nodiscard]] RegStatus WriteLastApply(Registry& registry, const LastApply& record);
 
-enum class RecordState {
+enum class UndoRecordState {
     None,        // no apply was ever recorded here
     Read,
     Untrusted,   // someone but SYSTEM and the Administrators could have written it
@@ -22,14 +22,14 @@ enum class RecordState {
     Denied,      // this account may not read it: it is for SYSTEM and the Administrators
 };
 
-struct LastApplyRead {
-    RecordState state = RecordState::None;
-    std::optional<LastApply> record;  // when Read
+struct UndoRecordRead {
+    UndoRecordState state = UndoRecordState::None;
+    std::optional<LastApply> lastApply;  // when Read
     std::wstring reason;              // when Untrusted, Unreadable or Denied
     RegStatus status = kErrorSuccess; // the Windows error behind an Unreadable or Denied, if any
 };
 
-[[nodiscard]] LastApplyRead ReadLastApply(Registry& registry);
+[[nodiscard]] UndoRecordRead ReadLastApply(Registry& registry);
 
 // Notes on the record that its apply made its last write.
 [[nodiscard]] RegStatus MarkFinished(Registry& registry);

@@ -7,7 +7,7 @@
 namespace hostwend {
 namespace {
 
-UndoAction ActionFor(const RecordedStep& recorded, const RegValueRead& now)
+UndoAction ActionFor(const LastApplyStep& recorded, const RegValueRead& now)
 {
     // Before first: an apply that wrote a value its own data changes nothing back.
     if (ValueHolds(now, recorded.before))
@@ -26,19 +26,19 @@ PutBackStep PutBackOne(Registry& registry, const ApplyStep& step, const UndoStep
     if (const RegStatus status = registry.RegOpenKeyExW(kHkeyLocalMachine, step.keyPath,
                                                         kKeyQueryValue | kKeySetValue | kKeyWow64_32Key, handle);
         status != kErrorSuccess)
-        return {PutBackOutcome::Failed, PutBackFault::KeyNotOpened, status};
+        return {PutBackState::Failed, PutBackFault::KeyNotOpened, status};
     const OpenedKey key(registry, handle);
     RegValueRead now{ValueRead::Read, kErrorSuccess, RegValueNow{}};
     if (const RegStatus status = registry.RegQueryValueExW(key.Get(), step.valueName, now.now->type, now.now->bytes);
         status != kErrorSuccess)
-        return {PutBackOutcome::Failed, PutBackFault::ValueNotRead, status};
-    if (!ValueHolds(now, planned.recorded.written))
-        return {PutBackOutcome::Failed, PutBackFault::ChangedMeanwhile, kErrorSuccess};
-    const RegData& before = *planned.recorded.before;
+        return {PutBackState::Failed, PutBackFault::ValueNotRead, status};
+    if (!ValueHolds(now, planned.lastApply.written))
+        return {PutBackState::Failed, PutBackFault::ChangedMeanwhile, kErrorSuccess};
+    const RegData& before = *planned.lastApply.before;
     if (const RegStatus status = registry.RegSetValueExW(key.Get(), step.valueName, before.type, before.bytes);
         status != kErrorSuccess)
-        return {PutBackOutcome::Failed, PutBackFault::NotWritten, status};
-    return {PutBackOutcome::Written, PutBackFault::None, kErrorSuccess};
+        return {PutBackState::Failed, PutBackFault::NotWritten, status};
+    return {PutBackState::Written, PutBackFault::None, kErrorSuccess};
 }
 
 } // namespace
@@ -51,14 +51,14 @@ bool ValueHolds(const RegValueRead& now, const std::optional<RegData>& data)
     return now.read == ValueRead::Read && now.now && now.now->type == data->type && now.now->bytes == data->bytes;
 }
 
-RecordedStep RecordedStepFor(const RegValueRead& now, std::optional<RegData> toWrite, const RecordedStep* unfinished)
+LastApplyStep RecordedStepFor(const RegValueRead& now, std::optional<RegData> toWrite, const LastApplyStep* unfinished)
 {
     // A value that cannot be read is never written (the apply is refused);
     // what an earlier apply recorded of it stands.
     if (now.read != ValueRead::Read && now.read != ValueRead::Missing)
-        return unfinished ? *unfinished : RecordedStep{};
+        return unfinished ? *unfinished : LastApplyStep{};
     const std::optional<RegData> held = now.now ? std::optional(RegData{now.now->type, now.now->bytes}) : std::nullopt;
-    RecordedStep step;
+    LastApplyStep step;
     // A value changed by hand since the stopped apply (one mended so that
     // this apply can finish) keeps its data as it is now.
     step.before = unfinished && unfinished->written && ValueHolds(now, unfinished->written) ? unfinished->before : held;
@@ -83,27 +83,27 @@ bool AnyChangedSince(const UndoPlan& plan)
                        [](const UndoStep& step) { return step.action == UndoAction::ChangedSince; });
 }
 
-PutBackRun PutBack(Registry& registry, const UndoPlan& plan)
+PutBackWalk PutBack(Registry& registry, const UndoPlan& plan)
 {
-    PutBackRun run{};
+    PutBackWalk run{};
     if (AnyChangedSince(plan))
         return run;
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
         if (plan[i].action == UndoAction::Unchanged) {
-            run[i].outcome = PutBackOutcome::Unchanged;
+            run[i].state = PutBackState::Unchanged;
             continue;
         }
         run[i] = PutBackOne(registry, ApplySteps()[i], plan[i]);
-        if (run[i].outcome == PutBackOutcome::Failed)
+        if (run[i].state == PutBackState::Failed)
             break;
     }
     return run;
 }
 
-bool PutBackSucceeded(const PutBackRun& run)
+bool PutBackSucceeded(const PutBackWalk& run)
 {
     return std::none_of(run.begin(), run.end(), [](const PutBackStep& step) {
-        return step.outcome == PutBackOutcome::Failed || step.outcome == PutBackOutcome::NotReached;
+        return step.state == PutBackState::Failed || step.state == PutBackState::NotReached;
     });
 }
 

@@ -16,7 +16,7 @@ enum class UndoAction {
 
 struct UndoStep {
     UndoAction action = UndoAction::Unchanged;
-    RecordedStep recorded;
+    LastApplyStep lastApply;
     RegValueRead now;
 };
 using UndoPlan = std::array<UndoStep, kApplyStepCount>;
@@ -30,14 +30,14 @@ using UndoPlan = std::array<UndoStep, kApplyStepCount>;
 // an earlier apply that stopped part-way and was not undone; where that apply
 // left its data, its data from before that apply is the value's before, so
 // that undo takes both applies back as one change.
-[[nodiscard]] RecordedStep RecordedStepFor(const RegValueRead& now, std::optional<RegData> toWrite,
-                                           const RecordedStep* unfinished);
+[[nodiscard]] LastApplyStep RecordedStepFor(const RegValueRead& now, std::optional<RegData> toWrite,
+                                           const LastApplyStep* unfinished);
 
 // What an undo of the record would do to each of the eight values as they are now.
 [[nodiscard]] UndoPlan PlanUndo(const LastApply& record, const StepValues& now);
 [[nodiscard]] bool AnyChangedSince(const UndoPlan& plan);
 
-enum class PutBackOutcome { Written, Unchanged, Failed, NotReached };
+enum class PutBackState { Written, Unchanged, Failed, NotReached };
 enum class PutBackFault {
     None,
     KeyNotOpened,
@@ -47,15 +47,15 @@ enum class PutBackFault {
 };
 
 struct PutBackStep {
-    PutBackOutcome outcome = PutBackOutcome::NotReached;
+    PutBackState state = PutBackState::NotReached;
     PutBackFault fault = PutBackFault::None;
     RegStatus status = kErrorSuccess;  // the Windows error of a failure, if one
 };
-using PutBackRun = std::array<PutBackStep, kApplyStepCount>;
+using PutBackWalk = std::array<PutBackStep, kApplyStepCount>;
 
 // The writes of an undo, in step order, stopping at the first failure. A plan
 // with any value changed since writes nothing.
-[[nodiscard]] PutBackRun PutBack(Registry& registry, const UndoPlan& plan);
-[[nodiscard]] bool PutBackSucceeded(const PutBackRun& run);
+[[nodiscard]] PutBackWalk PutBack(Registry& registry, const UndoPlan& plan);
+[[nodiscard]] bool PutBackSucceeded(const PutBackWalk& run);
 
 } // namespace hostwend

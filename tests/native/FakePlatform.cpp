@@ -411,10 +411,10 @@ ApplyLockResult FakePlatform::LockApply(std::uint32_t waitMilliseconds)
 {
     lockWaits.push_back(waitMilliseconds);
     if (!lockUnusableReason.empty())
-        return {LockOutcome::Unusable, nullptr, lockUnusableReason};
+        return {LockState::Unusable, nullptr, lockUnusableReason};
     if (lockHeldElsewhere)
-        return {LockOutcome::Busy, nullptr, {}};
-    return {LockOutcome::Acquired, std::make_unique<Counted<ApplyLock>>(locksHeld), {}};
+        return {LockState::Busy, nullptr, {}};
+    return {LockState::Acquired, std::make_unique<Counted<ApplyLock>>(locksHeld), {}};
 }
 
 std::unique_ptr<InterruptionHold> FakePlatform::HoldInterruptions()

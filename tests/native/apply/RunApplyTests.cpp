@@ -108,7 +108,7 @@ TEST(RunApply, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
         const ApplyOutcome again = machine.Apply();
         EXPECT_EQ(again.exitCode, kExitDone);
         EXPECT_FALSE(again.ChangesAnything());
-        for (const StepRun& step : again.run->steps)
+        for (const WalkStep& step : again.run->steps)
             EXPECT_EQ(step.state, StepState::Unchanged);
         for (const std::string& call : machine.registryCalls)
             EXPECT_NE(call.rfind("set ", 0), 0u) << call;
@@ -419,7 +419,7 @@ TEST(RunUndo, TheRecordIsTheLastApplyThatChangedSomething)
     EXPECT_EQ(machine.Apply().exitCode, kExitProfileValueRefused);
     const UndoOutcome undone = machine.Undo();
     EXPECT_EQ(undone.exitCode, kExitDone);
-    EXPECT_EQ(undone.lastApply.record->program, ApplyProgram::Window);
+    EXPECT_EQ(undone.undoRecord.lastApply->program, ApplyProgram::Window);
     EXPECT_EQ(machine.Client(), original);
 }
 
@@ -501,7 +501,7 @@ TEST(RunUndo, AnApplyStoppedPartWayIsUndoneTogetherWithTheAppliesThatCompleteIt)
              Client expected = m.Client();
              m.SetProfileEntry("SETUP", "BcastUDPPort", "8888");
              EXPECT_EQ(m.Apply(kVsat).exitCode, kExitDone);
-             EXPECT_EQ(ReadLastApply(m).record->port, L"8888");
+             EXPECT_EQ(ReadLastApply(m).lastApply->port, L"8888");
              return expected;
          }},
         {"vpn whole; vsat fails at its first write: the vpn apply stays the one undone",
@@ -550,16 +550,16 @@ TEST(RunUndo, AnApplyStoppedPartWayIsUndoneTogetherWithTheAppliesThatCompleteIt)
         SCOPED_TRACE(c.name);
         Machine machine;
         const Client expected = c.run(machine);
-        EXPECT_TRUE(ReadLastApply(machine).record->finished);
+        EXPECT_TRUE(ReadLastApply(machine).lastApply->finished);
         machine.utcNow = L"2026-12-08T09:15:00Z";
         machine.accountName = L"BRANCH\\admin";
         const UndoOutcome undone = machine.Undo();
         EXPECT_EQ(undone.exitCode, kExitDone);
         EXPECT_EQ(machine.Client(), expected);
         // As it stands after the undo, its time and account each in its place.
-        ASSERT_TRUE(undone.lastApply.record && undone.lastApply.record->undone);
-        EXPECT_EQ(*undone.lastApply.record->undone, (UndoMark{L"2026-12-08T09:15:00Z", L"BRANCH\\admin"}));
-        EXPECT_EQ(ReadLastApply(machine).record, undone.lastApply.record);
+        ASSERT_TRUE(undone.undoRecord.lastApply && undone.undoRecord.lastApply->undone);
+        EXPECT_EQ(*undone.undoRecord.lastApply->undone, (UndoMark{L"2026-12-08T09:15:00Z", L"BRANCH\\admin"}));
+        EXPECT_EQ(ReadLastApply(machine).lastApply, undone.undoRecord.lastApply);
         EXPECT_EQ(machine.Undo().exitCode, kExitNothingToUndo);
     }
 }
@@ -615,13 +615,13 @@ TEST(RunUndo, NoValueIsWrittenWithoutItsBeforeAndAnUndoneClientIsNothingToUndo)
         const UndoOutcome unmarked = machine.Undo();
         EXPECT_EQ(unmarked.exitCode, kExitDone);
         EXPECT_NE(unmarked.undoneMarkStatus, kErrorSuccess);
-        EXPECT_FALSE(unmarked.lastApply.record->undone);
+        EXPECT_FALSE(unmarked.undoRecord.lastApply->undone);
         machine.writesLeft.reset();
         EXPECT_EQ(machine.Client(), original);
         EXPECT_EQ(machine.Undo(ApplyMode::CheckOnly).exitCode, kExitNothingToUndo);
-        EXPECT_FALSE(ReadLastApply(machine).record->undone) << "a check writes nothing";
+        EXPECT_FALSE(ReadLastApply(machine).lastApply->undone) << "a check writes nothing";
         EXPECT_EQ(machine.Undo().exitCode, kExitNothingToUndo);
-        EXPECT_TRUE(ReadLastApply(machine).record->undone);
+        EXPECT_TRUE(ReadLastApply(machine).lastApply->undone);
     }
 }
 

@@ -491,7 +491,7 @@ TEST(CliCommands, AnApplyThatMustWaitSaysSoOnceBeforeItWaits)
             if (busyTries > 0) {
                 --busyTries;
                 lockWaits.push_back(wait);
-                return {LockOutcome::Busy, nullptr, {}};
+                return {LockState::Busy, nullptr, {}};
             }
             return Machine::LockApply(wait);
         }

@@ -58,52 +58,52 @@ TEST(ApplyLock, ChecksWhoMadeAnExistingNameBeforeWaitingAndTellsBusyFromUnusable
         bool existed;
         MutexOwner owner;
         WaitResult waited;
-        LockOutcome outcome;
+        LockState state;
         Calls calls;
         std::wstring reason{};
     } cases[] = {
-        {"made here", {}, false, administrators, WaitResult::Signalled, LockOutcome::Acquired, madeHere},
-        {"made by another apply", {}, true, administrators, WaitResult::Signalled, LockOutcome::Acquired, checked},
+        {"made here", {}, false, administrators, WaitResult::Signalled, LockState::Acquired, madeHere},
+        {"made by another apply", {}, true, administrators, WaitResult::Signalled, LockState::Acquired, checked},
         {"made by an apply running as SYSTEM", {}, true, {OwnerKind::System, {}}, WaitResult::Signalled,
-         LockOutcome::Acquired, checked},
+         LockState::Acquired, checked},
         {"made by a standard user", {}, true, {OwnerKind::Account, L"CORP\\jdoe"}, WaitResult::Signalled,
-         LockOutcome::Unusable, refused,
+         LockState::Unusable, refused,
          L"its mutex Global\\Hostwend.Apply was not made by a Hostwend (made by CORP\\jdoe)"},
         {"made by an account Windows cannot name", {}, true, {OwnerKind::Account, L"S-1-5-21-1-2-3-1001"},
-         WaitResult::Signalled, LockOutcome::Unusable, refused,
+         WaitResult::Signalled, LockState::Unusable, refused,
          L"its mutex Global\\Hostwend.Apply was not made by a Hostwend (made by S-1-5-21-1-2-3-1001)"},
         // Wine: a mutex made with default security has no owner at all.
-        {"made with no owner", {}, true, {OwnerKind::None, {}}, WaitResult::Signalled, LockOutcome::Unusable,
+        {"made with no owner", {}, true, {OwnerKind::None, {}}, WaitResult::Signalled, LockState::Unusable,
          refused, L"its mutex Global\\Hostwend.Apply was not made by a Hostwend (made with no owner)"},
         {"its owner cannot be read", {{"owner", 5}}, true, administrators, WaitResult::Signalled,
-         LockOutcome::Unusable, refused,
+         LockState::Unusable, refused,
          L"the owner of its mutex Global\\Hostwend.Apply could not be read (Windows error 5)"},
         {"an event holds the name", {{"create mutex", 6}, {"open mutex", 6}}, true, administrators,
-         WaitResult::Signalled, LockOutcome::Unusable, {"create mutex", "open mutex"},
+         WaitResult::Signalled, LockState::Unusable, {"create mutex", "open mutex"},
          L"its name Global\\Hostwend.Apply is held by an object of another kind, not made by a Hostwend "
          L"(Windows error 6)"},
         {"may not even open it", {{"create mutex", 5}, {"open mutex", 5}}, true, administrators,
-         WaitResult::Signalled, LockOutcome::Unusable, {"create mutex", "open mutex"},
+         WaitResult::Signalled, LockState::Unusable, {"create mutex", "open mutex"},
          L"its mutex Global\\Hostwend.Apply may not be opened by an administrator, so it was not made by a "
          L"Hostwend (Windows error 5)"},
         // Its owner decides, not the rights it grants: an administrator could have set either.
         {"opened with fewer rights, made by Administrators", {{"create mutex", 5}}, true, administrators,
-         WaitResult::Signalled, LockOutcome::Acquired, {"create mutex", "open mutex", "owner", "wait 500"}},
+         WaitResult::Signalled, LockState::Acquired, {"create mutex", "open mutex", "owner", "wait 500"}},
         {"opened with fewer rights, made by a standard user", {{"create mutex", 5}}, true,
-         {OwnerKind::Account, L"CORP\\jdoe"}, WaitResult::Signalled, LockOutcome::Unusable,
+         {OwnerKind::Account, L"CORP\\jdoe"}, WaitResult::Signalled, LockState::Unusable,
          {"create mutex", "open mutex", "owner"},
          L"its mutex Global\\Hostwend.Apply was not made by a Hostwend (made by CORP\\jdoe)"},
         // Its security could not be built: never made without it.
         {"cannot be made", {{"create mutex", 1338}, {"open mutex", 2}}, false, administrators,
-         WaitResult::Signalled, LockOutcome::Unusable, {"create mutex", "open mutex"},
+         WaitResult::Signalled, LockState::Unusable, {"create mutex", "open mutex"},
          L"its mutex could not be made (Windows error 1338)"},
         {"cannot be opened", {{"create mutex", 5}, {"open mutex", 8}}, true, administrators, WaitResult::Signalled,
-         LockOutcome::Unusable, {"create mutex", "open mutex"}, L"its mutex could not be opened (Windows error 8)"},
-        {"abandoned", {}, true, administrators, WaitResult::Abandoned, LockOutcome::Acquired, checked},
-        {"busy", {}, true, administrators, WaitResult::TimedOut, LockOutcome::Busy, checked},
-        {"busy where this apply made it", {}, false, administrators, WaitResult::TimedOut, LockOutcome::Busy,
+         LockState::Unusable, {"create mutex", "open mutex"}, L"its mutex could not be opened (Windows error 8)"},
+        {"abandoned", {}, true, administrators, WaitResult::Abandoned, LockState::Acquired, checked},
+        {"busy", {}, true, administrators, WaitResult::TimedOut, LockState::Busy, checked},
+        {"busy where this apply made it", {}, false, administrators, WaitResult::TimedOut, LockState::Busy,
          madeHere},
-        {"wait failed", {}, true, administrators, WaitResult::Failed, LockOutcome::Unusable, checked,
+        {"wait failed", {}, true, administrators, WaitResult::Failed, LockState::Unusable, checked,
          L"waiting for it failed (Windows error 6)"},
     };
     for (const auto& c : cases) {
@@ -117,12 +117,12 @@ TEST(ApplyLock, ChecksWhoMadeAnExistingNameBeforeWaitingAndTellsBusyFromUnusable
 
         ApplyLockResult result = TakeApplyLock(std::move(objects), 500);
 
-        EXPECT_EQ(result.outcome, c.outcome);
-        EXPECT_EQ(result.held != nullptr, c.outcome == LockOutcome::Acquired);
+        EXPECT_EQ(result.state, c.state);
+        EXPECT_EQ(result.held != nullptr, c.state == LockState::Acquired);
         EXPECT_EQ(result.reason, c.reason);
         result.held.reset();
         Calls expected = c.calls;
-        if (c.outcome == LockOutcome::Acquired)
+        if (c.state == LockState::Acquired)
             expected.push_back("release");  // once, when the holder lets go
         EXPECT_EQ(calls, expected);
     }
@@ -147,7 +147,7 @@ TEST(ApplyLock, OnlyAWaitThatRunsOutIsBusy)
 
             const ApplyLockResult result = TakeApplyLock(std::move(objects), 500);
 
-            EXPECT_EQ(result.outcome, LockOutcome::Unusable);
+            EXPECT_EQ(result.state, LockState::Unusable);
             EXPECT_EQ(calls.back().rfind("wait", 0), std::string::npos) << "waited on a mutex it could not check";
         }
     }

@@ -62,7 +62,7 @@ struct Client : FakePlatform {
             EXPECT_EQ(mask, kKeyQueryValue | kKeySetValue | kKeyWow64_32Key);
     }
     // The window's walk: the VSAT step asks the option button when it is reached.
-    ApplyRun Apply(std::wstring_view address, std::wstring_view port, ApplyMode mode = ApplyMode::Write)
+    ApplyWalk Apply(std::wstring_view address, std::wstring_view port, ApplyMode mode = ApplyMode::Write)
     {
         const StepValues before = ReadStepValues(*this);
         openAccessMasks.clear();  // the walk's own opens follow
@@ -86,7 +86,7 @@ TEST(ApplyAddress, WritesTheValuesInOrderDisableTcpBcastOnlyForVsat)
         Client fake(c.before, c.vsat);
         const auto keys = fake.KeyCount(), values = fake.ValueCount();
 
-        const ApplyRun run = fake.Apply(c.address, c.port);
+        const ApplyWalk run = fake.Apply(c.address, c.port);
 
         EXPECT_TRUE(run.Succeeded());
         EXPECT_EQ(run.steps[kVsatStep].state, c.vsat ? StepState::Written : StepState::NotForThisType);
@@ -139,7 +139,7 @@ TEST(ApplyAddress, StopsAtTheFirstFailureAndSaysWhichStepFailed)
         const auto keys = fake.KeyCount(), values = fake.ValueCount();
 
         // A check meets the same failure at the same step and writes nothing.
-        const ApplyRun check = fake.Apply(L"10.0.0.5", c.port, ApplyMode::CheckOnly);
+        const ApplyWalk check = fake.Apply(L"10.0.0.5", c.port, ApplyMode::CheckOnly);
         if (c.refused.empty()) {
             ASSERT_EQ(check.failedStep, c.step);
             EXPECT_NE(check.steps[c.step].result, UpdateResult::Done);
@@ -147,7 +147,7 @@ TEST(ApplyAddress, StopsAtTheFirstFailureAndSaysWhichStepFailed)
         fake.Expect(c.before, keys, values);
         fake.optionReads.clear();
 
-        const ApplyRun run = fake.Apply(L"10.0.0.5", c.port);
+        const ApplyWalk run = fake.Apply(L"10.0.0.5", c.port);
 
         ASSERT_EQ(run.failedStep, c.step);
         EXPECT_EQ(run.steps[c.step].state, StepState::Failed);
@@ -179,7 +179,7 @@ TEST(ApplyAddress, LeavesAValueThatHoldsExactlyItsNewDataAlone)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Client fake(c.before, true);
-        const ApplyRun run = fake.Apply(L"10.0.0.5", L"7777", c.mode);
+        const ApplyWalk run = fake.Apply(L"10.0.0.5", L"7777", c.mode);
         std::vector<std::string> writes;
         for (const auto& call : fake.registryCalls)
             if (call.rfind("set ", 0) == 0)
@@ -187,7 +187,7 @@ TEST(ApplyAddress, LeavesAValueThatHoldsExactlyItsNewDataAlone)
         EXPECT_EQ(writes, c.writes);
         EXPECT_EQ(run.ChangesAnything(), !c.writes.empty());
         std::size_t unchanged = 0;
-        for (const StepRun& step : run.steps)
+        for (const WalkStep& step : run.steps)
             unchanged += step.state == StepState::Unchanged;
         EXPECT_EQ(unchanged, kTargets.size() - c.writes.size());
         EXPECT_TRUE(run.Succeeded());

@@ -1,7 +1,7 @@
 #include "FakePlatform.h"
 #include "RegDataOf.h"
 #include "rollback/LastApplyStore.h"
-#include "rollback/RecordTrust.h"
+#include "rollback/UndoRecordTrust.h"
 
 #include <gtest/gtest.h>
 
@@ -33,9 +33,9 @@ LastApply Record(std::wstring_view address)
     return record;
 }
 
-LastApplyRead Read(FakePlatform& fake)
+UndoRecordRead Read(FakePlatform& fake)
 {
-    const LastApplyRead read = ReadLastApply(fake);
+    const UndoRecordRead read = ReadLastApply(fake);
     EXPECT_EQ(fake.OpenHandleCount(), 0u);
     return read;
 }
@@ -46,21 +46,21 @@ TEST(LastApplyStore, KeepsEveryValueByteForByteInItsOwnTypeInThe64BitView)
         SCOPED_TRACE(windows64 ? "64-bit Windows" : "32-bit Windows: one view");
         FakePlatform fake;
         fake.windows64 = windows64;
-        EXPECT_EQ(Read(fake).state, RecordState::None);
+        EXPECT_EQ(Read(fake).state, UndoRecordState::None);
 
         ASSERT_EQ(WriteLastApply(fake, Record(L"10.0.0.5")), kErrorSuccess);
 
         EXPECT_EQ(fake.OpenHandleCount(), 0u);
-        const LastApplyRead read = Read(fake);
-        ASSERT_EQ(read.state, RecordState::Read) << read.reason;
-        EXPECT_EQ(*read.record, Record(L"10.0.0.5"));
+        const UndoRecordRead read = Read(fake);
+        ASSERT_EQ(read.state, UndoRecordState::Read) << read.reason;
+        EXPECT_EQ(*read.lastApply, Record(L"10.0.0.5"));
         EXPECT_TRUE(fake.KeyExists(kRecordKey, View::Wow64));
         EXPECT_EQ(fake.KeyExists(kRecordKey, View::Wow32), !windows64);
         // Readable in regedit: the client's data under the value's own name and type.
         EXPECT_EQ(fake.Value(kRecordKey, "DisableTCPBcast before", View::Wow64)->type, kRegDword);
         ASSERT_EQ(fake.createdWithSddl.size(), 1u);
         const KeySecurity security = FakePlatform::SecurityFromSddl(fake.createdWithSddl[0]);
-        EXPECT_EQ(RecordTrustProblem(security), L"");
+        EXPECT_EQ(UndoRecordTrustProblem(security), L"");
         for (const AccessEntry& entry : security.dacl)
             EXPECT_TRUE(entry.sid == kSystemSid || entry.sid == kAdministratorsSid) << fake.createdWithSddl[0];
     }
@@ -71,9 +71,9 @@ TEST(LastApplyStore, ANewRecordLeavesNothingOfTheOldOneAndMarkUndoneIsKept)
     FakePlatform fake;
     ASSERT_EQ(WriteLastApply(fake, Record(L"10.0.0.5")), kErrorSuccess);
     ASSERT_EQ(MarkUndone(fake, L"2026-12-08T01:02:03Z", L"CORP\\admin"), kErrorSuccess);
-    LastApplyRead read = Read(fake);
-    ASSERT_EQ(read.state, RecordState::Read);
-    EXPECT_EQ(read.record->undone, (UndoMark{L"2026-12-08T01:02:03Z", L"CORP\\admin"}));
+    UndoRecordRead read = Read(fake);
+    ASSERT_EQ(read.state, UndoRecordState::Read);
+    EXPECT_EQ(read.lastApply->undone, (UndoMark{L"2026-12-08T01:02:03Z", L"CORP\\admin"}));
 
     LastApply next = Record(L"10.9.9.9");
     next.steps[0] = {};
@@ -81,8 +81,8 @@ TEST(LastApplyStore, ANewRecordLeavesNothingOfTheOldOneAndMarkUndoneIsKept)
     ASSERT_EQ(WriteLastApply(fake, next), kErrorSuccess);
 
     read = Read(fake);
-    ASSERT_EQ(read.state, RecordState::Read);
-    EXPECT_EQ(*read.record, next);
+    ASSERT_EQ(read.state, UndoRecordState::Read);
+    EXPECT_EQ(*read.lastApply, next);
 }
 
 // Cut at every write, and once more by a power cut that keeps only what was
@@ -106,15 +106,15 @@ TEST(LastApplyStore, ARecordCutShortAtAnyWriteIsNeverTakenForAWholeOne)
             for (bool powerCut : {false, true}) {
                 if (powerCut)
                     fake.PowerCut();
-                const LastApplyRead read = Read(fake);
-                if (read.state != RecordState::Read) {
-                    sawUnreadable |= read.state == RecordState::Unreadable;
+                const UndoRecordRead read = Read(fake);
+                if (read.state != UndoRecordState::Read) {
+                    sawUnreadable |= read.state == UndoRecordState::Unreadable;
                     EXPECT_NE(status, kErrorSuccess);
-                    EXPECT_TRUE(read.state == RecordState::Unreadable || (first && read.state == RecordState::None));
+                    EXPECT_TRUE(read.state == UndoRecordState::Unreadable || (first && read.state == UndoRecordState::None));
                     continue;
                 }
                 // Whole but not yet flushed when the last flush failed: the apply is refused all the same.
-                EXPECT_TRUE(*read.record == next || (status != kErrorSuccess && !first && *read.record == old));
+                EXPECT_TRUE(*read.lastApply == next || (status != kErrorSuccess && !first && *read.lastApply == old));
             }
             if (status == kErrorSuccess)
                 break;
@@ -148,15 +148,15 @@ TEST(LastApplyStore, ARecordOthersCouldWriteIsUntrustedAndNoneIsWrittenThere)
         ASSERT_EQ(WriteLastApply(fake, Record(L"10.0.0.5")), kErrorSuccess);
         fake.SetKeySecurity(kRecordKey, c.sddl);
 
-        const LastApplyRead read = Read(fake);
+        const UndoRecordRead read = Read(fake);
         const RegStatus rewrite = WriteLastApply(fake, Record(L"10.9.9.9"));
 
         if (c.problemNames.empty()) {
-            EXPECT_EQ(read.state, RecordState::Read) << read.reason;
+            EXPECT_EQ(read.state, UndoRecordState::Read) << read.reason;
             EXPECT_EQ(rewrite, kErrorSuccess);
             continue;
         }
-        EXPECT_EQ(read.state, RecordState::Untrusted);
+        EXPECT_EQ(read.state, UndoRecordState::Untrusted);
         EXPECT_NE(read.reason.find(c.problemNames), std::wstring::npos) << read.reason;
         EXPECT_EQ(rewrite, 1338);
         EXPECT_EQ(fake.Value(kRecordKey, "Address", View::Wow64)->data, Sz(L"10.0.0.5").bytes);
@@ -169,7 +169,7 @@ TEST(LastApplyStore, ARecordThisProgramCannotReadWholeIsUnreadable)
         const char* name;
         std::string value;  // "": the key itself may not be opened
         std::optional<RegData> data;
-        RecordState state = RecordState::Unreadable;
+        UndoRecordState state = UndoRecordState::Unreadable;
     } cases[] = {
         {"no format", "Format", std::nullopt},
         {"another format", "Format", Dword(2)},
@@ -178,7 +178,7 @@ TEST(LastApplyStore, ARecordThisProgramCannotReadWholeIsUnreadable)
         {"a type unknown", "Type", Sz(L"satellite")},
         {"a program unknown", "Program", Sz(L"service")},
         // A standard user's show: a sound record, but not one to call damaged.
-        {"access denied", "", std::nullopt, RecordState::Denied},
+        {"access denied", "", std::nullopt, UndoRecordState::Denied},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -191,10 +191,10 @@ TEST(LastApplyStore, ARecordThisProgramCannotReadWholeIsUnreadable)
         else
             fake.RemoveValue(kRecordKey, c.value, View::Wow64);
 
-        const LastApplyRead read = Read(fake);
+        const UndoRecordRead read = Read(fake);
 
         EXPECT_EQ(read.state, c.state);
-        EXPECT_EQ(read.status == kErrorAccessDenied, c.state == RecordState::Denied) << read.status;
+        EXPECT_EQ(read.status == kErrorAccessDenied, c.state == UndoRecordState::Denied) << read.status;
         EXPECT_FALSE(read.reason.empty());
     }
 }

@@ -20,7 +20,7 @@ using testing::Dword;
 using testing::Sz;
 
 // A client that held these values before a VSAT apply to 10.0.0.5.
-const std::array<RecordedStep, 8> kVsatApply{{
+const std::array<LastApplyStep, 8> kVsatApply{{
     {Sz(L"tarnsrv.corp.local:7777:0"), Sz(L"10.0.0.5:7777:0")},    // another case
     {Sz(L"TARNSRV:7777:1"), Sz(L"10.0.0.5:7777:0")},               // a suffix never written
     {Sz(L"TARNSRV", false), Sz(L"10.0.0.5")},                      // stored without its NUL
@@ -85,12 +85,12 @@ TEST(Undo, PutsBackWhatTheApplyWroteByteForByteInItsOwnType)
         Client client(WrittenUpTo(stoppedAt));
 
         const UndoPlan plan = Plan(client);
-        const PutBackRun run = PutBack(client, plan);
+        const PutBackWalk run = PutBack(client, plan);
 
         for (std::size_t i = 0; i < 8; ++i) {
             const bool restored = i < stoppedAt && i != 4 && i != 7;  // 4 wrote its own data, 7 does not exist
             EXPECT_EQ(plan[i].action, restored ? UndoAction::Restore : UndoAction::Unchanged) << i;
-            EXPECT_EQ(run[i].outcome, restored ? PutBackOutcome::Written : PutBackOutcome::Unchanged) << i;
+            EXPECT_EQ(run[i].state, restored ? PutBackState::Written : PutBackState::Unchanged) << i;
         }
         EXPECT_TRUE(PutBackSucceeded(run));
         EXPECT_EQ(client.Now(), Befores());
@@ -120,11 +120,11 @@ TEST(Undo, AValueChangedSinceOrMissingNowStopsTheWholeUndoBeforeAnyWrite)
         Client client(values);
 
         const UndoPlan plan = Plan(client);
-        const PutBackRun run = PutBack(client, plan);
+        const PutBackWalk run = PutBack(client, plan);
 
         EXPECT_EQ(plan[c.step].action, UndoAction::ChangedSince);
         EXPECT_TRUE(AnyChangedSince(plan));
-        EXPECT_EQ(plan[c.step].recorded, kVsatApply[c.step]);  // what the report names beside the data now
+        EXPECT_EQ(plan[c.step].lastApply, kVsatApply[c.step]);  // what the report names beside the data now
         EXPECT_EQ(plan[c.step].now.read, values[c.step] ? ValueRead::Read : ValueRead::Missing);
         EXPECT_FALSE(PutBackSucceeded(run));
         EXPECT_EQ(client.Now(), values);
@@ -161,15 +161,15 @@ TEST(Undo, PutBackStopsAtTheFirstFailureAndNeverCreatesAValue)
         for (std::size_t i = 0; i < c.step; ++i)
             expected[i] = kVsatApply[i].before;
 
-        const PutBackRun run = PutBack(client, plan);
+        const PutBackWalk run = PutBack(client, plan);
 
         for (std::size_t i = 0; i < c.step; ++i)
-            EXPECT_EQ(run[i].outcome, i == 4 ? PutBackOutcome::Unchanged : PutBackOutcome::Written) << i;
-        EXPECT_EQ(run[c.step].outcome, PutBackOutcome::Failed);
+            EXPECT_EQ(run[i].state, i == 4 ? PutBackState::Unchanged : PutBackState::Written) << i;
+        EXPECT_EQ(run[c.step].state, PutBackState::Failed);
         EXPECT_EQ(run[c.step].fault, c.fault);
         EXPECT_EQ(run[c.step].status, c.status);
         for (std::size_t i = c.step + 1; i < 8; ++i)
-            EXPECT_EQ(run[i].outcome, PutBackOutcome::NotReached) << i;
+            EXPECT_EQ(run[i].state, PutBackState::NotReached) << i;
         EXPECT_FALSE(PutBackSucceeded(run));
         EXPECT_EQ(client.Now(), expected);
         EXPECT_EQ(client.OpenHandleCount(), 0u);

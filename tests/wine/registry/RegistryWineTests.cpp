@@ -154,7 +154,7 @@ public:
         --openKeys;
         return ForwardingRegistry::RegCloseKey(key);
     }
-    ApplyRun Apply(std::wstring_view address, std::wstring_view port, bool vsat)
+    ApplyWalk Apply(std::wstring_view address, std::wstring_view port, bool vsat)
     {
         return ApplyAddress(*this, address, port, ApplyMode::Write, [vsat] { return vsat; }, ReadStepValues(*this));
     }
@@ -251,7 +251,7 @@ TEST_F(RegistryWine, ApplyStopsAtTheFailingStepAndCreatesNothing)
                 expected.values[At(kTargets[i].first, kTargets[i].second)] = *kApplied[i];
         RecordingRegistry registry;
 
-        const ApplyRun run = registry.Apply(L"10.0.0.5", c.port, c.vsat);
+        const ApplyWalk run = registry.Apply(L"10.0.0.5", c.port, c.vsat);
 
         ASSERT_EQ(run.failedStep, c.step);
         EXPECT_EQ(run.steps[c.step].step->prompt, c.prompt);
@@ -335,9 +335,9 @@ Value Utf16(std::wstring_view text, DWORD type = REG_SZ)
     return value;
 }
 
-std::array<RecordedStep, 8> AsRecorded(const StepValues& before, const StepValues& written)
+std::array<LastApplyStep, 8> AsRecorded(const StepValues& before, const StepValues& written)
 {
-    std::array<RecordedStep, 8> steps;
+    std::array<LastApplyStep, 8> steps;
     for (std::size_t i = 0; i < steps.size(); ++i) {
         if (before[i].now)
             steps[i].before = RegData{before[i].now->type, before[i].now->bytes};
@@ -380,17 +380,17 @@ TEST_F(RegistryWine, TheRecordLivesInThe64BitViewAndAnUndoPutsBackExactBytesAndC
     EXPECT_FALSE(RecordValue(k64, L"Server before"));
     EXPECT_FALSE(RecordValue(k32, L"Format"));  // whichever build wrote it
     // Wine's one descriptor for every key lets only the Administrators write.
-    const LastApplyRead read = ReadLastApply(registry);
-    ASSERT_EQ(read.state, RecordState::Read) << std::string(read.reason.begin(), read.reason.end());
-    EXPECT_TRUE(*read.record == record);
+    const UndoRecordRead read = ReadLastApply(registry);
+    ASSERT_EQ(read.state, UndoRecordState::Read) << std::string(read.reason.begin(), read.reason.end());
+    EXPECT_TRUE(*read.lastApply == record);
 
     // An undo of everything, then one whose value went missing after the plan.
-    PutBackRun run = PutBack(registry, PlanUndo(*read.record, ReadStepValues(registry)));
+    PutBackWalk run = PutBack(registry, PlanUndo(*read.lastApply, ReadStepValues(registry)));
     EXPECT_TRUE(PutBackSucceeded(run));
     ExpectRegistry(asBefore);
 
     Install(With(kApplied, 7, {}), "");
-    const UndoPlan plan = PlanUndo(*read.record, ReadStepValues(registry));
+    const UndoPlan plan = PlanUndo(*read.lastApply, ReadStepValues(registry));
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClientTcpIp.c_str(), 0, KEY_SET_VALUE | k32, &key), ERROR_SUCCESS);
     RegDeleteValueA(key, "UDP-Remote-Addr");
@@ -401,7 +401,7 @@ TEST_F(RegistryWine, TheRecordLivesInThe64BitViewAndAnUndoPutsBackExactBytesAndC
 
     run = PutBack(registry, plan);
 
-    EXPECT_EQ(run[1].outcome, PutBackOutcome::Failed);
+    EXPECT_EQ(run[1].state, PutBackState::Failed);
     EXPECT_EQ(run[1].status, ERROR_FILE_NOT_FOUND);
     ExpectRegistry(expected);
     WipeRecord();

@@ -1,4 +1,4 @@
-#include "rollback/RecordTrust.h"
+#include "rollback/UndoRecordTrust.h"
 
 #include "platform/HexText.h"
 
@@ -19,7 +19,7 @@ bool IsSystemOrAdministrators(std::wstring_view sid) { return sid == kSystemSid 
 // Deny entries only take rights away, and an inherit-only entry does not apply
 // to the key itself: Wine's one descriptor for every key,
 // O:BAD:(A;CIIO;GR;;;BU)(A;;KA;;;BA), passes for that reason.
-std::wstring RecordTrustProblem(const KeySecurity& security)
+std::wstring UndoRecordTrustProblem(const KeySecurity& security)
 {
     if (!IsSystemOrAdministrators(security.ownerSid))
         return L"its owner is " + (security.ownerSid.empty() ? std::wstring(L"unknown") : security.ownerSid) +
