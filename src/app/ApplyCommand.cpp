@@ -96,8 +96,8 @@ std::wstring Told(const ApplyOutcome& outcome, const ConnectionType& type, bool 
         return outcome.valueRefusal;
     }
     // After a failed step its own message is the only one: no "applied".
-    if (outcome.run->failedStep)
-        return std::wstring(outcome.run->steps[*outcome.run->failedStep].step->prompt);
+    if (outcome.walk->failedStep)
+        return std::wstring(outcome.walk->steps[*outcome.walk->failedStep].step->prompt);
     return AppliedReport(type, outcome.address->value);
 }
 

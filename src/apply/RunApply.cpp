@@ -82,16 +82,16 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
     const std::wstring& address = outcome.address->value;
     const std::wstring& port = outcome.port->value;
     outcome.before = ReadStepValues(roles.registry);
-    ApplyWalk& run = outcome.run.emplace(
+    ApplyWalk& walk = outcome.walk.emplace(
         ApplyAddress(roles.registry, address, port, ApplyMode::CheckOnly, vsatWanted, outcome.before));
-    if (run.profileDataStep) {
+    if (walk.profileDataStep) {
         outcome.refusal = Refusal::ProfileData;
         return;
     }
     // A value written without its data before could never be put back.
     bool writes = false;
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
-        if (!WillBeWritten(run, i))
+        if (!WillBeWritten(walk, i))
             continue;
         writes = true;
         if (outcome.before[i].read != ValueRead::Read) {
@@ -111,18 +111,18 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
     const bool recorded = writes || unfinished;
     if (recorded) {
         outcome.undoRecordStatus =
-            WriteLastApply(roles.registry, RecordOf(roles, request, address, port, outcome.before, run, unfinished));
+            WriteLastApply(roles.registry, RecordOf(roles, request, address, port, outcome.before, walk, unfinished));
         if (outcome.undoRecordStatus != kErrorSuccess) {
             outcome.refusal = Refusal::UndoRecordUnwritable;
             return;
         }
     }
-    run = ApplyAddress(roles.registry, address, port, ApplyMode::Write, vsatWanted, outcome.before);
+    walk = ApplyAddress(roles.registry, address, port, ApplyMode::Write, vsatWanted, outcome.before);
     if (!recorded)
         return;
-    if (!run.failedStep) {
+    if (!walk.failedStep) {
         outcome.undoRecordUpdateStatus = MarkFinished(roles.registry);
-    } else if (previous && std::none_of(run.steps.begin(), run.steps.end(),
+    } else if (previous && std::none_of(walk.steps.begin(), walk.steps.end(),
                                         [](const WalkStep& step) { return step.state == StepState::Written; })) {
         // Stopped at its first write, it changed nothing: the last real
         // change stays the one undo takes back.
@@ -141,11 +141,11 @@ public:
     bool Prepare(CommandEnd&) override { return ReadProfile(roles_, state_, request_, outcome_); }
     void Run(CommandEnd&) override { Walk(roles_, request_, outcome_); }
     // How far it got is not known: the event must not guess.
-    void ForgetWrites() override { outcome_.run.reset(); }
+    void ForgetWrites() override { outcome_.walk.reset(); }
     std::optional<std::size_t> StoppedAt() const override
     {
-        if (outcome_.run && outcome_.run->failedStep)
-            return *outcome_.run->failedStep + 1;
+        if (outcome_.walk && outcome_.walk->failedStep)
+            return *outcome_.walk->failedStep + 1;
         return std::nullopt;
     }
     ApplyEnd WholeEnd() const override { return ApplyEnd::Applied; }
@@ -172,11 +172,11 @@ std::uint32_t ApplyBody::WriteEvent(const CommandEnd&)
         head.port = outcome_.port->value;
     // Warnings are drawn once both values are read and neither is refused.
     const bool warned = outcome_.port && outcome_.valueRefusal.empty();
-    const bool walked = outcome_.run && outcome_.end != ApplyEnd::Refused;
+    const bool walked = outcome_.walk && outcome_.end != ApplyEnd::Refused;
     return hostwend::WriteEvent(roles_.eventLog, ApplyEventId(outcome_.end), head,
                                 ApplyEventFields(outcome_.end, warned ? &outcome_.warnings : nullptr,
                                                  walked ? &outcome_.before : nullptr,
-                                                 walked ? &*outcome_.run : nullptr,
+                                                 walked ? &*outcome_.walk : nullptr,
                                                  roles_.computer.Is64BitWindows()));
 }
 

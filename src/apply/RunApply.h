@@ -42,7 +42,7 @@ struct ApplyOutcome : CommandEnd {
     StepValues before;        // the eight values as the walk found them
     // The walk once every step was checked: an apply's writes, or the check
     // (a check's, and an apply refused for its profile's data).
-    std::optional<ApplyWalk> run;
+    std::optional<ApplyWalk> walk;
     RegStatus undoRecordStatus = kErrorSuccess;  // with UndoRecordUnwritable: its Windows error
     std::optional<std::size_t> unreadableStep;  // with BeforeUnreadable: its read in before says why
     // Not success: the undo record could not be brought up to date after the
@@ -50,7 +50,7 @@ struct ApplyOutcome : CommandEnd {
     // wrote nothing), so undo may take back more or less than this apply.
     RegStatus undoRecordUpdateStatus = kErrorSuccess;
     // Whether the apply wrote or would write any value.
-    [[nodiscard]] bool ChangesAnything() const { return run && run->ChangesAnything(); }
+    [[nodiscard]] bool ChangesAnything() const { return walk && walk->ChangesAnything(); }
 };
 
 // An apply or a check of one connection type, for both programs: read and

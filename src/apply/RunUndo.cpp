@@ -45,7 +45,7 @@ void PlanAndPutBack(const ApplyRoles& roles, const UndoRequest& request, UndoOut
     if (request.mode != ApplyMode::Write)
         return;
     // A write that failed leaves the record as it is: undo may be run again to finish.
-    if (!alreadyBack && !PutBackSucceeded(outcome.run.emplace(PutBack(roles.registry, plan))))
+    if (!alreadyBack && !PutBackSucceeded(outcome.putBack.emplace(PutBack(roles.registry, plan))))
         return;
     UndoMark mark{roles.computer.UtcTimeNow(), roles.eventLog.AccountName()};
     outcome.undoneMarkStatus = MarkUndone(roles.registry, mark.when, mark.by);
@@ -63,11 +63,11 @@ public:
     }
     bool Prepare(CommandEnd&) override { return true; }
     void Run(CommandEnd&) override { PlanAndPutBack(roles_, request_, outcome_); }
-    void ForgetWrites() override { outcome_.run.reset(); }
+    void ForgetWrites() override { outcome_.putBack.reset(); }
     std::optional<std::size_t> StoppedAt() const override
     {
-        for (std::size_t i = 0; outcome_.run && i < kApplyStepCount; ++i)
-            if ((*outcome_.run)[i].state == PutBackState::Failed)
+        for (std::size_t i = 0; outcome_.putBack && i < kApplyStepCount; ++i)
+            if ((*outcome_.putBack)[i].state == PutBackState::Failed)
                 return i + 1;
         return std::nullopt;
     }
@@ -96,7 +96,7 @@ std::uint32_t UndoBody::WriteEvent(const CommandEnd&)
     }
     return hostwend::WriteEvent(roles_.eventLog, UndoEventId(outcome_.end), head,
                                 UndoEventFields(outcome_.end, outcome_.plan ? &*outcome_.plan : nullptr,
-                                                outcome_.run ? &*outcome_.run : nullptr,
+                                                outcome_.putBack ? &*outcome_.putBack : nullptr,
                                                 roles_.computer.Is64BitWindows()));
 }
 

@@ -24,7 +24,7 @@ struct UndoRequest {
 struct UndoOutcome : CommandEnd {
     UndoRecordRead undoRecord;         // the undo record as read, once the turn was taken
     std::optional<UndoPlan> plan;    // against the values as they are now
-    std::optional<PutBackWalk> run;   // the writes, once they began
+    std::optional<PutBackWalk> putBack;   // the writes, once they began
     RegStatus undoneMarkStatus = kErrorSuccess;  // the undo record could not be marked undone
 };
 

@@ -63,8 +63,8 @@ ValueReports ReportValues(const StepValues& values)
 ValueReports ReportValues(const ApplyOutcome& outcome)
 {
     ValueReports reports;
-    for (std::size_t i = 0; outcome.run && i < kApplyStepCount; ++i) {
-        const WalkStep& step = outcome.run->steps[i];
+    for (std::size_t i = 0; outcome.walk && i < kApplyStepCount; ++i) {
+        const WalkStep& step = outcome.walk->steps[i];
         ValueReport report;
         report.index = i;
         report.found = outcome.before[i];
@@ -82,7 +82,7 @@ ValueReports ReportValues(const UndoOutcome& outcome, ApplyMode mode)
     ValueReports reports;
     for (std::size_t i = 0; outcome.plan && i < kApplyStepCount; ++i) {
         const UndoStep& planned = (*outcome.plan)[i];
-        const PutBackStep* done = outcome.run ? &(*outcome.run)[i] : nullptr;
+        const PutBackStep* done = outcome.putBack ? &(*outcome.putBack)[i] : nullptr;
         ValueReport report;
         report.index = i;
         report.found = planned.now;
@@ -100,17 +100,17 @@ std::optional<ProfileMisfit> MisfitOf(const ApplyOutcome& outcome, const Connect
 {
     if (outcome.refusal != Refusal::ProfileData)
         return std::nullopt;
-    const WalkStep& misfit = outcome.run->steps[*outcome.run->profileDataStep];
+    const WalkStep& misfit = outcome.walk->steps[*outcome.walk->profileDataStep];
     const bool address = misfit.step->carriesAddress;
-    return ProfileMisfit{*outcome.run->profileDataStep, address ? type.addressKey : kPortKey,
+    return ProfileMisfit{*outcome.walk->profileDataStep, address ? type.addressKey : kPortKey,
                          address ? outcome.address->asWritten : outcome.port->asWritten, misfit.result};
 }
 
 std::optional<std::size_t> NamedStep(const ApplyOutcome& outcome)
 {
-    if (!outcome.run)
+    if (!outcome.walk)
         return std::nullopt;
-    return outcome.refusal == Refusal::ProfileData ? outcome.run->profileDataStep : outcome.run->failedStep;
+    return outcome.refusal == Refusal::ProfileData ? outcome.walk->profileDataStep : outcome.walk->failedStep;
 }
 
 std::optional<std::wstring> AppliedAddress(const ApplyOutcome& outcome)

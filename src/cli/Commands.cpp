@@ -114,7 +114,7 @@ void Tell(const ApplyOutcome& outcome, std::wstring_view profileName, CommandRes
     if (!result.error.empty())
         return;
     const bool write = result.command == CommandName::Apply;
-    if (const std::optional<std::size_t> failed = outcome.run->failedStep)
+    if (const std::optional<std::size_t> failed = outcome.walk->failedStep)
         result.error = StepFailure(result.steps[*failed], result.windows64) +
                        (write ? L"; nothing after it was written" : L"; apply would stop here");
     else

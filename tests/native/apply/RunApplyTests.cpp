@@ -108,7 +108,7 @@ TEST(RunApply, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
         const ApplyOutcome again = machine.Apply();
         EXPECT_EQ(again.exitCode, kExitDone);
         EXPECT_FALSE(again.ChangesAnything());
-        for (const WalkStep& step : again.run->steps)
+        for (const WalkStep& step : again.walk->steps)
             EXPECT_EQ(step.state, StepState::Unchanged);
         for (const std::string& call : machine.registryCalls)
             EXPECT_NE(call.rfind("set ", 0), 0u) << call;
@@ -136,7 +136,7 @@ TEST(RunApply, EachApplyIsOnRecordWithItsOutcomeAndEveryValue)
         machine.RemoveValue(kTarnValues[2].first, kTarnValues[2].second);
         const ApplyOutcome outcome = machine.Apply(0);
         EXPECT_EQ(outcome.exitCode, StepFailedExitCode(3));
-        EXPECT_EQ(outcome.run->steps[5].state, StepState::NotForThisType);
+        EXPECT_EQ(outcome.walk->steps[5].state, StepState::NotForThisType);
         const std::vector<std::wstring> strings = expectOne(machine, EventType::Error, 1001);
         ASSERT_EQ(strings.size(), 42u);
         EXPECT_EQ(strings[10 + 5 * 4 + 3], L"not for this type");
