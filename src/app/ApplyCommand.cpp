@@ -97,7 +97,7 @@ std::wstring Told(const ApplyOutcome& outcome, const ConnectionType& type, bool 
     }
     // After a failed step its own message is the only one: no "applied".
     if (outcome.walk->failedStep)
-        return std::wstring(outcome.walk->steps[*outcome.walk->failedStep].step->prompt);
+        return std::wstring(ApplySteps()[*outcome.walk->failedStep].prompt);
     return AppliedReport(type, outcome.address->value);
 }
 

@@ -38,13 +38,6 @@ bool ReadProfile(const ApplyRoles& roles, ProfileState& state, const ApplyReques
     return true;
 }
 
-// The walk stops at the first failure: a step after it, though it would be
-// written, is not reached.
-bool WillBeWritten(const ApplyWalk& check, std::size_t step)
-{
-    return check.steps[step].state == StepState::WouldBeWritten && step < check.failedStep.value_or(kApplyStepCount);
-}
-
 // Each value as it is and as the checked walk is about to write it, in the
 // bytes a read returns, with who applies what. An earlier apply that stopped
 // part-way and was not undone is folded in: undo takes the two back as one.
@@ -63,7 +56,7 @@ LastApply RecordOf(const ApplyRoles& roles, const ApplyRequest& request, const s
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
         const std::optional<RegValueNow>& now = before[i].now;
         std::optional<RegData> toWrite;
-        if (now && WillBeWritten(check, i))
+        if (now && check.Writes(i))
             if (auto bytes = NewDataBytes(roles.registry, now->type, check.steps[i].newValue))
                 toWrite = RegData{now->type, std::move(*bytes)};
         record.steps[i] = RecordedStepFor(before[i], std::move(toWrite), unfinished ? &unfinished->steps[i] : nullptr);
@@ -91,7 +84,7 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
     // A value written without its data before could never be put back.
     bool writes = false;
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
-        if (!WillBeWritten(walk, i))
+        if (!walk.Writes(i))
             continue;
         writes = true;
         if (outcome.before[i].read != ValueRead::Read) {

@@ -101,7 +101,7 @@ std::optional<ProfileMisfit> MisfitOf(const ApplyOutcome& outcome, const Connect
     if (outcome.refusal != Refusal::ProfileData)
         return std::nullopt;
     const WalkStep& misfit = outcome.walk->steps[*outcome.walk->profileDataStep];
-    const bool address = misfit.step->carriesAddress;
+    const bool address = ApplySteps()[*outcome.walk->profileDataStep].carriesAddress;
     return ProfileMisfit{*outcome.walk->profileDataStep, address ? type.addressKey : kPortKey,
                          address ? outcome.address->asWritten : outcome.port->asWritten, misfit.result};
 }

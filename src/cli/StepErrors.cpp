@@ -70,7 +70,7 @@ std::wstring ProfileDataRefusal(const ProfileMisfit& misfit, std::wstring_view p
 std::wstring ChangedSinceLine(const ValueReport& value, bool windows64)
 {
     const std::optional<RegData> now =
-        value.found.now ? std::optional(RegData{value.found.now->type, value.found.now->bytes}) : std::nullopt;
+        value.found.now ? std::optional<RegData>(*value.found.now) : std::nullopt;
     return Setting(value, windows64) + L" changed since the apply: now " + DataShown(now) + L", before " +
            DataShown(value.dataBefore) + L", as the apply wrote it " + DataShown(value.dataApplied);
 }

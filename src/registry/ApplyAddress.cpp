@@ -39,8 +39,6 @@ ApplyWalk ApplyAddress(Registry& registry, std::wstring_view address, std::wstri
     for (std::size_t i = 0; i < kApplyStepCount; ++i) {
         const ApplyStep& step = ApplySteps()[i];
         WalkStep& current = run.steps[i];
-        current.number = i + 1;
-        current.step = &step;
         current.newValue = step.compose(address, port);
         const std::optional<RegValueNow>& now = before[i].now;
         // Not for this type whatever came before: no apply of it would touch it.

@@ -25,9 +25,9 @@ enum class StepState {
 };
 
 // How one of the eight values went.
+// How one of the eight values went; which one, and its number, follow from
+// its index in the walk.
 struct WalkStep {
-    std::size_t number = 0;  // 1 to 8
-    const ApplyStep* step = nullptr;
     std::wstring newValue;  // as composed from the address and port
     // What the value shows once written: newValue as its type stores it (a
     // port of " 8888 " is the number 8888), as composed where it cannot be
@@ -48,6 +48,12 @@ struct ApplyWalk {
     [[nodiscard]] bool Succeeded() const { return !failedStep; }
     // Whether any value was (or would be) written.
     [[nodiscard]] bool ChangesAnything() const;
+    // Whether the checked walk writes this step once its writes begin: a
+    // step after the first failure, though it would be written, is not reached.
+    [[nodiscard]] bool Writes(std::size_t step) const
+    {
+        return steps[step].state == StepState::WouldBeWritten && step < failedStep.value_or(kApplyStepCount);
+    }
 };
 
 // Carries the address and port through the eight values in their fixed order,

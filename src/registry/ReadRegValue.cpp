@@ -86,7 +86,7 @@ RegValueRead ReadRegValue(Registry& registry, std::wstring_view keyPath, std::ws
     if (status != kErrorSuccess)
         return failed(status);
     std::wstring text = RegDataText(type, data);
-    return {ValueRead::Read, status, RegValueNow{type, std::move(text), std::move(data)}};
+    return {ValueRead::Read, status, RegValueNow{{type, std::move(data)}, std::move(text)}};
 }
 
 } // namespace hostwend

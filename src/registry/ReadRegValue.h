@@ -10,13 +10,17 @@
 
 namespace hostwend {
 
-// A value as it is now: its type, its data as text for showing, and its
-// bytes exactly as a RegQueryValueExW read returns them, for comparing and
-// putting back.
-struct RegValueNow {
+// A value's type and bytes exactly as a RegQueryValueExW read returns them,
+// for comparing and putting back.
+struct RegData {
     std::uint32_t type = 0;
-    std::wstring data;
     std::vector<std::uint8_t> bytes;
+    bool operator==(const RegData&) const = default;
+};
+
+// A value as it is now: its type and bytes, and its data as text for showing.
+struct RegValueNow : RegData {
+    std::wstring data;
 };
 
 enum class ValueRead {

@@ -2,6 +2,7 @@
 
 #include "profile/ConnectionType.h"
 #include "registry/ApplySteps.h"
+#include "registry/ReadRegValue.h"
 
 #include <array>
 #include <cstdint>
@@ -15,13 +16,6 @@ namespace hostwend {
 // Below HKEY_LOCAL_MACHINE, in the 64-bit view: one record per computer,
 // whichever build wrote it.
 inline constexpr std::wstring_view kLastApplyKey = L"SOFTWARE\\Wendlebrook\\Hostwend\\LastApply";
-
-// A value's type and bytes exactly as a RegQueryValueExW read returns them.
-struct RegData {
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> bytes;
-    bool operator==(const RegData&) const = default;
-};
 
 struct LastApplyStep {
     std::optional<RegData> before;   // empty: the value did not exist

@@ -57,7 +57,7 @@ LastApplyStep RecordedStepFor(const RegValueRead& now, std::optional<RegData> to
     // what an earlier apply recorded of it stands.
     if (now.read != ValueRead::Read && now.read != ValueRead::Missing)
         return unfinished ? *unfinished : LastApplyStep{};
-    const std::optional<RegData> held = now.now ? std::optional(RegData{now.now->type, now.now->bytes}) : std::nullopt;
+    const std::optional<RegData> held = now.now ? std::optional<RegData>(*now.now) : std::nullopt;
     LastApplyStep step;
     // A value changed by hand since the stopped apply (one mended so that
     // this apply can finish) keeps its data as it is now.

@@ -151,7 +151,7 @@ TEST(ApplyAddress, StopsAtTheFirstFailureAndSaysWhichStepFailed)
 
         ASSERT_EQ(run.failedStep, c.step);
         EXPECT_EQ(run.steps[c.step].state, StepState::Failed);
-        EXPECT_EQ(run.steps[c.step].step->prompt, c.prompt);
+        EXPECT_EQ(ApplySteps()[c.step].prompt, c.prompt);
         // The VSAT step is not for another type, however far the walk got.
         for (std::size_t i = c.step + 1; i < run.steps.size(); ++i)
             EXPECT_EQ(run.steps[i].state, i == kVsatStep && !c.vsat ? StepState::NotForThisType : StepState::NotReached)

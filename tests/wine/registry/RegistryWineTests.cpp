@@ -340,9 +340,9 @@ std::array<LastApplyStep, 8> AsRecorded(const StepValues& before, const StepValu
     std::array<LastApplyStep, 8> steps;
     for (std::size_t i = 0; i < steps.size(); ++i) {
         if (before[i].now)
-            steps[i].before = RegData{before[i].now->type, before[i].now->bytes};
+            steps[i].before = RegData(*before[i].now);
         if (written[i].now)
-            steps[i].written = RegData{written[i].now->type, written[i].now->bytes};
+            steps[i].written = RegData(*written[i].now);
     }
     return steps;
 }
