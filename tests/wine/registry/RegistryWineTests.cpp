@@ -254,7 +254,7 @@ TEST_F(RegistryWine, ApplyStopsAtTheFailingStepAndCreatesNothing)
         const ApplyWalk run = registry.Apply(L"10.0.0.5", c.port, c.vsat);
 
         ASSERT_EQ(run.failedStep, c.step);
-        EXPECT_EQ(run.steps[c.step].step->prompt, c.prompt);
+        EXPECT_EQ(ApplySteps()[c.step].prompt, c.prompt);
         EXPECT_EQ(registry.openKeys, 0);
         ExpectRegistry(expected);
     }
