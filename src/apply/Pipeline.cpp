@@ -1,13 +1,12 @@
 #include "apply/Pipeline.h"
 
 #include "apply/ApplyTurn.h"
+#include "platform/Win32Errors.h"
 
 #include <utility>
 
 namespace hostwend {
 namespace {
-
-constexpr std::uint32_t kWin32NotEnoughMemory = 8;
 
 int ExitCodeOf(Refusal refusal)
 {

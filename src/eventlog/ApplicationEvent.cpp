@@ -2,6 +2,7 @@
 
 #include "platform/DecimalText.h"
 #include "platform/HexText.h"
+#include "platform/Win32Errors.h"
 
 namespace hostwend {
 namespace {
@@ -140,7 +141,6 @@ ApplicationEvent ComposeEvent(std::uint32_t id, std::wstring_view account, std::
 std::uint32_t WriteEvent(EventLog& log, std::uint32_t id, const EventHead& head,
                          const std::vector<EventField>& fields) noexcept
 {
-    constexpr std::uint32_t kWin32NotEnoughMemory = 8;
     try {
         const ApplicationEvent event = ComposeEvent(id, log.AccountName(), log.ComputerName(), head, fields);
         return log.Report(event.type, event.id, event.strings);
