@@ -52,7 +52,7 @@ ClientPointing PointingOf(const StepValues& values, ProfileFiles& files, Profile
     // Not one of the eight: a computer without a client, which points nowhere
     // whatever the profile says, unlike a client pointed at another server.
     if (std::all_of(values.begin(), values.end(),
-                    [](const RegValueRead& value) { return value.read == ValueRead::Missing; })) {
+                    [](const RegValueRead& value) { return value.State() == ValueRead::Missing; })) {
         pointing.pointsAt = PointsAt::NoClient;
         return pointing;
     }

@@ -10,7 +10,7 @@ namespace {
 // Words in parentheses stand in for data that is not there.
 std::wstring BeforeText(const RegValueRead& read)
 {
-    switch (read.read) {
+    switch (read.State()) {
     case ValueRead::Read:
         return read.now->data;
     case ValueRead::Missing:

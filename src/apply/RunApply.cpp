@@ -87,7 +87,7 @@ void Walk(const ApplyRoles& roles, const ApplyRequest& request, ApplyOutcome& ou
         if (!walk.Writes(i))
             continue;
         writes = true;
-        if (outcome.before[i].read != ValueRead::Read) {
+        if (outcome.before[i].State() != ValueRead::Read) {
             outcome.refusal = Refusal::BeforeUnreadable;
             outcome.unreadableStep = i;
             return;

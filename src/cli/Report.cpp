@@ -159,7 +159,7 @@ std::wstring JsonStep(const ValueReport& value, bool windows64)
            L", \"value\": " + JsonText(value.Step().valueName) + L", \"type\": " +
            JsonOrNull(now ? std::optional(RegTypeName(now->type)) : std::nullopt) +
            L", \"data\": " + JsonOrNull(now ? std::optional(now->data) : std::nullopt) +
-           L", \"read\": " + JsonText(ReadText(value.found.read)) +
+           L", \"read\": " + JsonText(ReadText(value.found.State())) +
            L", \"new_data\": " + JsonOrNull(NewData(value)) +
            L", \"applied_data\": " + JsonOrNull(DataText(value.dataApplied)) +
            L", \"outcome\": " + JsonOrNull(value.end ? std::optional(std::wstring(EndText(*value.end))) : std::nullopt) +
@@ -229,7 +229,7 @@ std::wstring TextStep(const ValueReport& value, bool windows64)
                         RegeditKeyName(value.Step().keyPath, windows64) + std::wstring(kNewLine) + L"   ";
     const std::optional<RegValueNow>& now = value.found.now;
     const std::uint32_t type = now ? now->type : 0;
-    text += now ? RegTypeName(type) + L" " + NumberOrQuoted(type, now->data) : std::wstring(ReadText(value.found.read));
+    text += now ? RegTypeName(type) + L" " + NumberOrQuoted(type, now->data) : std::wstring(ReadText(value.found.State()));
     if (value.end == ValueEnd::NotForThisType) {
         text += L": not for this type, left as it is";
     } else if (value.end) {

@@ -63,14 +63,7 @@ std::wstring RegTypeName(std::uint32_t type)
 
 RegValueRead ReadRegValue(Registry& registry, std::wstring_view keyPath, std::wstring_view valueName)
 {
-    // An administrator must be told a value they cannot read from one that
-    // is not there: the first is a permission to mend, the second a client.
-    auto failed = [](RegStatus status) {
-        if (status == kErrorFileNotFound || status == kErrorPathNotFound)
-            return RegValueRead{ValueRead::Missing, status, std::nullopt};
-        return RegValueRead{status == kErrorAccessDenied ? ValueRead::Denied : ValueRead::Unreadable, status,
-                            std::nullopt};
-    };
+    auto failed = [](RegStatus status) { return RegValueRead{std::nullopt, status}; };
     RegKey key{};
     // The right to query values and no more: showing what a client points at
     // needs no administrator, and a key hardened to grant only query and set
@@ -86,7 +79,7 @@ RegValueRead ReadRegValue(Registry& registry, std::wstring_view keyPath, std::ws
     if (status != kErrorSuccess)
         return failed(status);
     std::wstring text = RegDataText(type, data);
-    return {ValueRead::Read, status, RegValueNow{{type, std::move(data)}, std::move(text)}};
+    return {RegValueNow{{type, std::move(data)}, std::move(text)}, kErrorSuccess};
 }
 
 } // namespace hostwend

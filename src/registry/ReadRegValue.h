@@ -30,10 +30,21 @@ enum class ValueRead {
     Unreadable,  // any other failure, with its status
 };
 
+// A value read: the value, or the Windows error that says why there is none.
 struct RegValueRead {
-    ValueRead read = ValueRead::Missing;
-    RegStatus status = kErrorSuccess;
-    std::optional<RegValueNow> now;  // set when Read
+    std::optional<RegValueNow> now;
+    RegStatus status = kErrorFileNotFound;
+
+    // An administrator must be told a value they cannot read from one that
+    // is not there: the first is a permission to mend, the second a client.
+    [[nodiscard]] ValueRead State() const
+    {
+        if (now)
+            return ValueRead::Read;
+        if (status == kErrorFileNotFound || status == kErrorPathNotFound)
+            return ValueRead::Missing;
+        return status == kErrorAccessDenied ? ValueRead::Denied : ValueRead::Unreadable;
+    }
 };
 
 // Reads one value below HKEY_LOCAL_MACHINE in the 32-bit view, opening its key

@@ -28,7 +28,7 @@ PutBackStep PutBackOne(Registry& registry, const ApplyStep& step, const UndoStep
         status != kErrorSuccess)
         return {PutBackState::Failed, PutBackFault::KeyNotOpened, status};
     const OpenedKey key(registry, handle);
-    RegValueRead now{ValueRead::Read, kErrorSuccess, RegValueNow{}};
+    RegValueRead now{RegValueNow{}, kErrorSuccess};
     if (const RegStatus status = registry.RegQueryValueExW(key.Get(), step.valueName, now.now->type, now.now->bytes);
         status != kErrorSuccess)
         return {PutBackState::Failed, PutBackFault::ValueNotRead, status};
@@ -47,15 +47,15 @@ PutBackStep PutBackOne(Registry& registry, const ApplyStep& step, const UndoStep
 bool ValueHolds(const RegValueRead& now, const std::optional<RegData>& data)
 {
     if (!data)
-        return now.read == ValueRead::Missing;
-    return now.read == ValueRead::Read && now.now && now.now->type == data->type && now.now->bytes == data->bytes;
+        return now.State() == ValueRead::Missing;
+    return now.State() == ValueRead::Read && now.now && now.now->type == data->type && now.now->bytes == data->bytes;
 }
 
 LastApplyStep RecordedStepFor(const RegValueRead& now, std::optional<RegData> toWrite, const LastApplyStep* unfinished)
 {
     // A value that cannot be read is never written (the apply is refused);
     // what an earlier apply recorded of it stands.
-    if (now.read != ValueRead::Read && now.read != ValueRead::Missing)
+    if (now.State() != ValueRead::Read && now.State() != ValueRead::Missing)
         return unfinished ? *unfinished : LastApplyStep{};
     const std::optional<RegData> held = now.now ? std::optional<RegData>(*now.now) : std::nullopt;
     LastApplyStep step;

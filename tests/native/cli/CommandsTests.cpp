@@ -143,8 +143,8 @@ TEST(CliCommands, ApplyWritesOnlyInItsTurnCheckNeedsNoneAndShowOnlyReads)
     // administrator looking for a client that is there.
     machine.keyRights["software\\odbc\\odbc.ini\\tarn int database"] = 0;
     const CommandResult denied = machine.Run({L"show"});
-    EXPECT_EQ(denied.steps[7].found.read, ValueRead::Denied);
-    EXPECT_EQ(denied.steps[6].found.read, ValueRead::Read);
+    EXPECT_EQ(denied.steps[7].found.State(), ValueRead::Denied);
+    EXPECT_EQ(denied.steps[6].found.State(), ValueRead::Read);
 
     // The record is for SYSTEM and the Administrators only: a standard user's
     // show says so, and an undo that cannot read it refuses it as it stands.

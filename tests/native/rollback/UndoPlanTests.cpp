@@ -125,7 +125,7 @@ TEST(Undo, AValueChangedSinceOrMissingNowStopsTheWholeUndoBeforeAnyWrite)
         EXPECT_EQ(plan[c.step].action, UndoAction::ChangedSince);
         EXPECT_TRUE(AnyChangedSince(plan));
         EXPECT_EQ(plan[c.step].lastApply, kVsatApply[c.step]);  // what the report names beside the data now
-        EXPECT_EQ(plan[c.step].now.read, values[c.step] ? ValueRead::Read : ValueRead::Missing);
+        EXPECT_EQ(plan[c.step].now.State(), values[c.step] ? ValueRead::Read : ValueRead::Missing);
         EXPECT_FALSE(PutBackSucceeded(run));
         EXPECT_EQ(client.Now(), values);
     }
