@@ -19,7 +19,7 @@ struct ApplyTurn {
 
 [[nodiscard]] inline ApplyTurn TakeTurn(Computer& computer, ApplyProgram program, const std::function<void()>& waiting)
 {
-    ApplyTurn turn{TakeApplyTurn(computer, waiting), nullptr};
+    ApplyTurn turn{AwaitApplyLock(computer, waiting), nullptr};
     if (turn.lock.state == LockState::Acquired && program == ApplyProgram::Console)
         turn.hold = computer.HoldInterruptions();
     return turn;

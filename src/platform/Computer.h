@@ -37,7 +37,7 @@ public:
 // Tries at once first, so that an apply or undo that has to wait says so
 // (waiting is called) before it does, and never while it holds the lock; then
 // waits up to kApplyLockWaitMilliseconds.
-[[nodiscard]] inline ApplyLockResult TakeApplyTurn(Computer& computer, const std::function<void()>& waiting)
+[[nodiscard]] inline ApplyLockResult AwaitApplyLock(Computer& computer, const std::function<void()>& waiting)
 {
     ApplyLockResult lock = computer.LockApply(0);
     if (lock.state != LockState::Busy)
