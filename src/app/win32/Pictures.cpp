@@ -69,8 +69,8 @@ UniqueBitmap CopyToBitmap(IWICBitmapSource& frame)
 // Windows from 7 on has: the program needs no image library of its own for
 // its one JPEG. The decoder is asked for by its class rather than through
 // OLE's picture loader, which loads oleaut32 and looks through every decoder
-// installed to find this one: under Wine that made the window's start 75
-// round trips to the wineserver longer.
+// installed to find this one: under Wine, some 80 more round trips to the
+// wineserver at every start of the window.
 UniqueBitmap DecodeJpeg(const void* bytes, DWORD size)
 {
     const ComPtr<IStream> stream = MemoryStream(bytes, size);
