@@ -5,6 +5,7 @@
 //   bench_runner.exe --hostwend EXE --floor EXE --out TABLE.md [--samples FILE.csv]
 //                    [--cli EXE] [--floor-show EXE] [--floor-console EXE] [--reach-listener ADDRESS] [--runs N]
 //                    [--warmup N] [--apply-runs N] [--reg-runs N] [--floor-class NAME]
+//                    [--hostwend-x86 EXE] [--cli-x86 EXE]
 //
 // --apply-runs 0 leaves the Apply measurements out. --floor-class names the
 // window class to wait for in the floor program: with Hostwend.Form1 another
@@ -24,6 +25,8 @@
 // address), hostwend-cli.exe check lan --reach against a listener this program
 // opens on ADDRESS port 7777, beside check lan, both as whole processes.
 // Contenders take turns round by round; warm-up rounds are not recorded.
+// The sizes of hostwend-cli.exe and of the 32-bit build's programs
+// (--hostwend-x86, --cli-x86) are listed beside hostwend.exe's.
 #include "platform/win32/Win32Network.h"
 #include "platform/win32/Win32Registry.h"
 #include "reach/ReachServer.h"
@@ -41,6 +44,7 @@
 #include <cstring>
 #include <cwchar>
 #include <map>
+#include <utility>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -342,7 +346,7 @@ double TimeProcesses(const std::vector<std::wstring>& commands, const NulDevice&
 // ---------------------------------------------------------------- report
 
 struct Options {
-    std::wstring hostwend, floor, cli, floorShow, floorConsole, reachListener, out, samples,
+    std::wstring hostwend, floor, cli, floorShow, floorConsole, reachListener, out, samples, hostwendX86, cliX86,
         floorClass = L"Hostwend.Floor";
     int runs = 40, warmup = 3, applyRuns = 201, regRuns = 15;
 };
@@ -364,6 +368,8 @@ Options Parse(int argc, wchar_t** argv)
         else if (flag == L"--out") o.out = value;
         else if (flag == L"--samples") o.samples = value;
         else if (flag == L"--floor-class") o.floorClass = value;
+        else if (flag == L"--hostwend-x86") o.hostwendX86 = value;
+        else if (flag == L"--cli-x86") o.cliX86 = value;
         else if (flag == L"--runs") o.runs = std::max(1, _wtoi(value.c_str()));
         else if (flag == L"--warmup") o.warmup = std::max(0, _wtoi(value.c_str()));
         else if (flag == L"--apply-runs") o.applyRuns = std::max(0, _wtoi(value.c_str()));
@@ -374,7 +380,7 @@ Options Parse(int argc, wchar_t** argv)
         throw std::runtime_error(
             "usage: bench_runner --hostwend EXE --floor EXE --out TABLE.md [--samples FILE.csv] [--cli EXE] "
             "[--floor-show EXE] [--floor-console EXE] [--reach-listener ADDRESS] [--runs N] [--warmup N] "
-            "[--apply-runs N] [--reg-runs N] [--floor-class NAME]");
+            "[--apply-runs N] [--reg-runs N] [--floor-class NAME] [--hostwend-x86 EXE] [--cli-x86 EXE]");
     o.regRuns = std::min(o.regRuns, o.applyRuns);
     return o;
 }
@@ -770,6 +776,15 @@ int Run(const Options& o)
     double ownKb = FileKb(o.hostwend), floorKb = FileKb(o.floor);
     rows.push_back({"File size", "floor_window.exe", "KB", {1, floorKb, floorKb, floorKb}, 0, 0, "", 0});
     rows.push_back({"File size", "hostwend.exe", "KB", {1, ownKb, ownKb, ownKb}, 0, 0, "≤ 300 KB", 300});
+    const std::pair<const std::wstring*, const char*> others[] = {{&o.cli, "hostwend-cli.exe"},
+                                                                  {&o.hostwendX86, "hostwend.exe, 32-bit build"},
+                                                                  {&o.cliX86, "hostwend-cli.exe, 32-bit build"}};
+    for (const auto& [path, name] : others) {
+        if (path->empty())
+            continue;
+        const double kb = FileKb(*path);
+        rows.push_back({"File size", name, "KB", {1, kb, kb, kb}, 0, 0, "for comparison", 0});
+    }
     WriteText(o.out, Table(rows));
 
     if (!o.samples.empty()) {

@@ -2,12 +2,14 @@
 # Measures hostwend.exe against its floors under Wine and writes
 # docs/benchmarks.md: start-up (also of hostwend-cli.exe show), the Apply
 # sequence (also as one whole hostwend-cli.exe apply vsat), undo against
-# apply, peak working set and size.
+# apply, peak working set and size (also of hostwend-cli.exe and of the
+# 32-bit build's programs).
 # Not part of scripts/test.sh: the numbers are for reading, not for passing.
 #
 #   bench/run.sh [--runs N] [--apply-runs N] [--reg-runs N] [--warmup N]
 #
-# Builds the windows-x64 preset, sets up a Wine prefix of its own under
+# Builds the windows-x64 preset (and the programs of windows-x86, for their
+# sizes), sets up a Wine prefix of its own under
 # build/bench/ seeded with a TARN client's registry values, runs bench_runner
 # there inside a Wine session of its own, and stops everything it started.
 set -euo pipefail
@@ -26,6 +28,8 @@ scripts/install-deps.sh
 cmake --preset windows-x64 >/dev/null
 cmake --build --preset windows-x64 --target hostwend hostwend-cli floor_window floor_show floor_console \
   bench_runner
+cmake --preset windows-x86 >/dev/null
+cmake --build --preset windows-x86 --target hostwend hostwend-cli
 
 bench=$root/build/bench
 export WINEPREFIX=$bench/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d" WINEARCH=win64
@@ -53,14 +57,19 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 timeout 1800 "${priority[@]}" scripts/wine-session.sh wine build/windows-x64/bench/bench_runner.exe \
   --hostwend 'C:\Bench\hostwend.exe' --floor 'C:\Bench\floor_window.exe' --cli 'C:\Bench\hostwend-cli.exe' \
   --floor-show 'C:\Bench\floor_show.exe' --floor-console 'C:\Bench\floor_console.exe' --reach-listener 127.0.0.77 \
+  --hostwend-x86 "$(windows_path build/windows-x86/hostwend.exe)" --cli-x86 "$(windows_path build/windows-x86/hostwend-cli.exe)" \
   --out "$(windows_path "$table")" --samples "$(windows_path "$samples")" \
   "${runner_args[@]}"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+# Asked of the 64-bit loader, which ran the programs: with wine32 installed
+# plain `wine` is the 32-bit one, which answers nothing where the kernel
+# cannot run 32-bit code.
+wine_version=$("$wine64" --version 2>/dev/null || wine --version 2>/dev/null || true)
 [ -s "$table" ] || { echo "bench_runner wrote no table" >&2; exit 1; }
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 commit=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
-git diff --quiet HEAD -- src 2>/dev/null || commit="$commit, with uncommitted changes under src/"
+git diff --quiet HEAD -- src cmake CMakeLists.txt 2>/dev/null || commit="$commit, with uncommitted changes to the programs"
 
 out=docs/benchmarks.md
 mkdir -p docs
@@ -83,7 +92,7 @@ is noisy: read the ratios, not the absolute times.
 | Processors (nproc) | $(nproc) |
 | Memory | $(awk '/^MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo) |
 | Kernel | $(uname -sr) |
-| Wine | $(wine --version 2>/dev/null) |
+| Wine | ${wine_version:-unknown} |
 | Load average before / after | $load_before / $load_after |
 | Niceness of the benchmark | $niceness |
 | Program built from | $commit |

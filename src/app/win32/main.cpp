@@ -15,7 +15,7 @@ using namespace hostwend;
 
 namespace {
 
-// OLE's picture loader, which decodes the VSAT JPEG, may call on COM.
+// The VSAT JPEG's decoder is a COM object.
 class ComApartment {
 public:
     ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
@@ -36,7 +36,7 @@ private:
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
     // Its own imports are all KnownDLLs; whatever loads later (the JPEG
-    // decoder behind OLE) must come from System32 only.
+    // decoder) must come from System32 only.
     RestrictDllSearch();
     ComApartment com;
     Win32Registry registry;
