@@ -267,7 +267,11 @@ UndoRecordRead ReadLastApply(Registry& registry)
     return Interpreted(std::move(record), program, type);
 }
 
-RegStatus MarkFinished(Registry& registry)
+namespace {
+
+// Opens the undo record to add a mark to it, writes the mark and flushes it.
+template <typename Mark>
+RegStatus MarkLastApply(Registry& registry, Mark mark)
 {
     RegKey handle{};
     if (const RegStatus status = registry.RegOpenKeyExW(kHkeyLocalMachine, kLastApplyKey, kRecordWriteAccess, handle);
@@ -275,23 +279,24 @@ RegStatus MarkFinished(Registry& registry)
         return status;
     const OpenedKey key(registry, handle);
     RecordWriter writer(registry, key.Get());
-    writer.Delete(kUnfinishedName);
+    mark(writer);
     writer.Flush();
     return writer.Status();
 }
 
+} // namespace
+
+RegStatus MarkFinished(Registry& registry)
+{
+    return MarkLastApply(registry, [](RecordWriter& writer) { writer.Delete(kUnfinishedName); });
+}
+
 RegStatus MarkUndone(Registry& registry, std::wstring_view when, std::wstring_view by)
 {
-    RegKey handle{};
-    if (const RegStatus status = registry.RegOpenKeyExW(kHkeyLocalMachine, kLastApplyKey, kRecordWriteAccess, handle);
-        status != kErrorSuccess)
-        return status;
-    const OpenedKey key(registry, handle);
-    RecordWriter writer(registry, key.Get());
-    writer.Set(kUndoneByName, kRegSz, Utf16Bytes(by));
-    writer.Set(kUndoneAtName, kRegSz, Utf16Bytes(when));
-    writer.Flush();
-    return writer.Status();
+    return MarkLastApply(registry, [&](RecordWriter& writer) {
+        writer.Set(kUndoneByName, kRegSz, Utf16Bytes(by));
+        writer.Set(kUndoneAtName, kRegSz, Utf16Bytes(when));
+    });
 }
 
 } // namespace hostwend
