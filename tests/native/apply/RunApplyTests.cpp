@@ -424,6 +424,7 @@ TEST(RunUndo, TheRecordIsTheLastApplyThatChangedSomething)
 }
 
 using Client = decltype(Machine().Client());
+constexpr std::size_t kLan = 0, kVpn = 1, kVsat = 2;
 
 // Removes a step's value, so that an apply stops there, and returns the client as it is then.
 Client Without(Machine& m, std::size_t step)
@@ -432,11 +433,32 @@ Client Without(Machine& m, std::size_t step)
     return m.Client();
 }
 
-// Mends the value an apply stopped at; the client before keeps it as mended.
+// Mends the value an apply stopped at, in its client's type; the client before keeps it as mended.
 void Mend(Machine& m, std::size_t step, Client& before)
 {
-    m.SetString(kTarnValues[step].first, kTarnValues[step].second, "mended");
+    if (step == 4 || step == 5)
+        m.SetDword(kTarnValues[step].first, kTarnValues[step].second, 1);
+    else
+        m.SetString(kTarnValues[step].first, kTarnValues[step].second, "mended");
     before[step] = m.Client()[step];
+}
+
+// An apply of one type by a program, stopped at a step whose value is
+// missing; the value mended; a whole console apply of another type. Returns
+// the client before the first, with the value as mended.
+Client StoppedMendedThen(Machine& m, std::size_t step, std::size_t first, std::size_t then,
+                         ApplyProgram program = ApplyProgram::Console)
+{
+    Client expected = Without(m, step);
+    ApplyRequest request;
+    request.program = program;
+    request.type = &kConnectionTypes[first];
+    request.profilePath = kProfile;
+    ProfileState state;
+    EXPECT_EQ(RunApply({m, m, m, m}, state, request).exitCode, StepFailedExitCode(step + 1));
+    Mend(m, step, expected);
+    EXPECT_EQ(m.Apply(then).exitCode, kExitDone);
+    return expected;
 }
 
 // An apply stopped part-way (by a failure, a kill or a power cut) and the
@@ -445,49 +467,16 @@ void Mend(Machine& m, std::size_t step, Client& before)
 // sequence returns the client undo must leave.
 TEST(RunUndo, AnApplyStoppedPartWayIsUndoneTogetherWithTheAppliesThatCompleteIt)
 {
-    constexpr std::size_t kLan = 0, kVpn = 1, kVsat = 2;
     const struct {
         const char* name;
         Client (*run)(Machine&);
     } cases[] = {
-        {"vsat stops at 6; mended; vsat",
-         [](Machine& m) {
-             Client expected = Without(m, 5);
-             EXPECT_EQ(m.Apply(kVsat).exitCode, StepFailedExitCode(6));
-             m.SetDword(kTarnValues[5].first, kTarnValues[5].second, 1);
-             expected[5] = m.Client()[5];
-             EXPECT_EQ(m.Apply(kVsat).exitCode, kExitDone);
-             return expected;
-         }},
+        {"vsat stops at 6; mended; vsat", [](Machine& m) { return StoppedMendedThen(m, 5, kVsat, kVsat); }},
         {"window vpn stops at 7; mended; console vpn",
-         [](Machine& m) {
-             Client expected = Without(m, 6);
-             ApplyRequest window;
-             window.program = ApplyProgram::Window;
-             window.type = &kConnectionTypes[kVpn];
-             window.profilePath = kProfile;
-             ProfileState state;
-             EXPECT_EQ(RunApply({m, m, m, m}, state, window).exitCode, StepFailedExitCode(7));
-             Mend(m, 6, expected);
-             EXPECT_EQ(m.Apply(kVpn).exitCode, kExitDone);
-             return expected;
-         }},
-        {"vsat stops at 3; mended; lan",
-         [](Machine& m) {
-             Client expected = Without(m, 2);
-             EXPECT_EQ(m.Apply(kVsat).exitCode, StepFailedExitCode(3));
-             Mend(m, 2, expected);
-             EXPECT_EQ(m.Apply(kLan).exitCode, kExitDone);
-             return expected;
-         }},
+         [](Machine& m) { return StoppedMendedThen(m, 6, kVpn, kVpn, ApplyProgram::Window); }},
+        {"vsat stops at 3; mended; lan", [](Machine& m) { return StoppedMendedThen(m, 2, kVsat, kLan); }},
         {"vsat stops at 7, having written step 6; mended; lan, which leaves step 6 alone",
-         [](Machine& m) {
-             Client expected = Without(m, 6);
-             EXPECT_EQ(m.Apply(kVsat).exitCode, StepFailedExitCode(7));
-             Mend(m, 6, expected);
-             EXPECT_EQ(m.Apply(kLan).exitCode, kExitDone);
-             return expected;
-         }},
+         [](Machine& m) { return StoppedMendedThen(m, 6, kVsat, kLan); }},
         {"vpn whole; vsat whole: one level",
          [](Machine& m) {
              EXPECT_EQ(m.Apply(kVpn).exitCode, kExitDone);
