@@ -90,10 +90,20 @@ hostwend_entries() {
       awk -v view=$v '/^HKEY/ {key = $0; sub(/.*\\/, "", key)} /^ +DisplayName +REG_SZ +Hostwend$/ {print view, key}'
   done
 }
+# Looked at again until it holds, for at most 15 s: Wine's RemoveExistingProducts
+# removes the old product in a msiexec of its own, and reg.exe reading the key
+# while that one writes it may see it part-way (once on CI: no entry at all).
 expect_one_entry() {  # expect_one_entry PRODUCT_CODE WHEN
-  local entries
-  entries=$(hostwend_entries)
-  [ "$entries" = "$view $1" ] || fail "$2: Programs and Features should hold $1 alone, holds: ${entries:-nothing}"
+  local entries deadline=$((SECONDS + 15))
+  until entries=$(hostwend_entries); [ "$entries" = "$view $1" ] || [ $SECONDS -ge $deadline ]; do
+    sleep 0.2
+  done
+  [ "$entries" = "$view $1" ] && return
+  fail "$2: Programs and Features should hold $1 alone, holds: ${entries:-nothing} (15 s after msiexec ended)"
+  # What to look at when it happens again: whether reg.exe could read the key
+  # at all, and which Windows processes were still running.
+  local rc=0; run64 reg query "$uninstall_key" /reg:$view >/dev/null 2>&1 || rc=$?
+  echo "  reg query $uninstall_key /reg:$view now ends with $rc; running: $(pgrep -af '\.exe' | tr '\n' ';')"
 }
 # Where the Start-menu shortcut lies. Wine takes ProgramMenuFolder from the
 # user's profile even for a per-machine package (Windows takes the machine's),
