@@ -136,11 +136,15 @@ void PictureImage::Draw(HDC dc, int x, int y) const
     SelectObject(memory.get(), old);
 }
 
-void DrawPictureBox(const DRAWITEMSTRUCT& item, const PictureImage& image, HBRUSH background)
+void DrawPictureBox(const DRAWITEMSTRUCT& item, const PictureImage& image, HBRUSH background, HBRUSH frame)
 {
-    // The item's DC belongs to the box and is clipped to it.
+    // The item's DC belongs to the box and is clipped to it; the border,
+    // drawn last, clips the image as a window border would.
+    const int inset = frame ? 1 : 0;
     FillRect(item.hDC, &item.rcItem, background);
-    image.Draw(item.hDC, item.rcItem.left, item.rcItem.top);
+    image.Draw(item.hDC, item.rcItem.left + inset, item.rcItem.top + inset);
+    if (frame)
+        FrameRect(item.hDC, &item.rcItem, frame);
 }
 
 } // namespace hostwend

@@ -23,7 +23,9 @@ private:
 };
 
 // WM_DRAWITEM of an owner-drawn picture box: the background, then the image
-// at the top-left corner of the box, clipped by it.
-void DrawPictureBox(const DRAWITEMSTRUCT& item, const PictureImage& image, HBRUSH background);
+// at the top-left corner of the box, clipped by it. With a frame brush, a
+// one-pixel border as WS_BORDER draws it, and the box inside it.
+void DrawPictureBox(const DRAWITEMSTRUCT& item, const PictureImage& image, HBRUSH background,
+                    HBRUSH frame = nullptr);
 
 } // namespace hostwend

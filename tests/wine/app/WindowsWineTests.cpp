@@ -536,6 +536,24 @@ TEST_F(Windows, PicturesShowTheirImagesUnscaledOnTheirBackground)
         Pixels expected = Crop(all, shown.offset, shown.pixels.width, shown.pixels.height);
         EXPECT_EQ(PixelsDifferent(shown.pixels, expected), 0u) << "not the image drawn at the top-left corner";
     };
+    // The main window's boxes draw their one-pixel border themselves, in the
+    // colour of a window border: the image starts inside it, and what does
+    // not fit is cut off by the border, not drawn over it.
+    auto expectFramed = [](HWND picture, const wchar_t* image, COLORREF background) {
+        ASSERT_NE(picture, nullptr);
+        Pixels shown = CaptureClient(picture);
+        const SIZE box = ClientSize(picture);
+        ASSERT_EQ(shown.colours.size(), static_cast<std::size_t>(box.cx * box.cy)) << "not wholly visible";
+        const COLORREF border = GetSysColor(COLOR_WINDOWFRAME);
+        for (int x = 0; x < box.cx; ++x)
+            ASSERT_TRUE(shown.At(x, 0) == border && shown.At(x, box.cy - 1) == border) << "border, column " << x;
+        for (int y = 0; y < box.cy; ++y)
+            ASSERT_TRUE(shown.At(0, y) == border && shown.At(box.cx - 1, y) == border) << "border, row " << y;
+        Pixels expected = RenderImage(ImagePath(image), {box.cx - 2, box.cy - 2}, background);
+        ASSERT_LT(CountColour(expected, background), expected.colours.size()) << "the reference shows no image";
+        EXPECT_EQ(PixelsDifferent(Crop(shown, {1, 1}, box.cx - 2, box.cy - 2), expected), 0u)
+            << "not the image drawn at the top-left corner inside the border";
+    };
     struct Case {
         const char* name;
         const wchar_t* image;
@@ -547,7 +565,7 @@ TEST_F(Windows, PicturesShowTheirImagesUnscaledOnTheirBackground)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        expect(Control(c.name), c.image, grey);
+        expectFramed(Control(c.name), c.image, grey);
     }
     // The logo's box starts one pixel left of the About window's client area.
     HWND about = OpenAbout();
