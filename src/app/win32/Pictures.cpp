@@ -93,8 +93,10 @@ PictureImage PictureImage::Icon(HINSTANCE instance, int resourceId)
 {
     PictureImage image;
     // The 32x32 image whatever the DPI: pictures are shown unscaled.
-    image.icon_.reset(
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR)));
+    image.iconImage_ = IconImage::Find(instance, resourceId, 32);
+    if (!image.iconImage_)
+        image.icon_.reset(static_cast<HICON>(
+            LoadImageW(instance, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR)));
     return image;
 }
 
@@ -119,6 +121,10 @@ PictureImage PictureImage::Jpeg(HINSTANCE instance, int resourceId)
 
 void PictureImage::Draw(HDC dc, int x, int y) const
 {
+    if (iconImage_) {
+        iconImage_->Draw(dc, x, y);
+        return;
+    }
     if (icon_) {
         // Width and height 0 without DI_DEFAULTSIZE: the icon's own size.
         DrawIconEx(dc, x, y, icon_.get(), 0, 0, 0, nullptr, DI_NORMAL);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/win32/IconImage.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <windows.h>
@@ -18,6 +19,7 @@ public:
     void Draw(HDC dc, int x, int y) const;
 
 private:
+    std::optional<IconImage> iconImage_;
     UniqueIcon icon_;
     UniqueBitmap bitmap_;
 };
