@@ -65,23 +65,29 @@ RegStatus Win32Registry::RegQueryValueExW(RegKey key, std::wstring_view valueNam
                                           std::vector<std::uint8_t>& data)
 {
     const std::wstring name(valueName);
-    // The value may grow between asking its size and reading it: ask again then.
+    // Read straight into a buffer that holds any value the program reads,
+    // rather than asking the size first: one round trip to the registry
+    // instead of two (under Wine each is a request to its server). A larger
+    // value says how large it is; so does one that grew in between.
+    DWORD capacity = 256;
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD typeCode = 0;
-        DWORD size = 0;
-        LSTATUS status = ::RegQueryValueExW(ToHkey(key), name.c_str(), nullptr, &typeCode, nullptr, &size);
-        if (status != ERROR_SUCCESS)
-            return status;
-        data.resize(size);
-        status = ::RegQueryValueExW(ToHkey(key), name.c_str(), nullptr, &typeCode, data.data(), &size);
-        if (status == ERROR_MORE_DATA)
+        DWORD size = capacity;
+        data.resize(capacity);
+        const LSTATUS status = ::RegQueryValueExW(ToHkey(key), name.c_str(), nullptr, &typeCode, data.data(), &size);
+        if (status == ERROR_MORE_DATA) {
+            capacity = size > capacity ? size : capacity * 2;
             continue;
+        }
         if (status == ERROR_SUCCESS) {
             type = typeCode;
             data.resize(size);
+        } else {
+            data.clear();
         }
         return status;
     }
+    data.clear();
     return ERROR_MORE_DATA;
 }
 

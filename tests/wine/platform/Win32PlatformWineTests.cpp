@@ -68,6 +68,31 @@ TEST_F(Win32PlatformRegistry, ReachesThe32BitViewAndWritesBytesAsGiven)
     EXPECT_EQ(number, 7777u);
 }
 
+// A wide read takes a value in one read when it fits the first buffer and in
+// another when it does not: each length around that buffer comes back whole.
+TEST_F(Win32PlatformRegistry, AWideReadReturnsEveryLengthWholeAndNothingForAMissingValue)
+{
+    for (DWORD length : {0u, 1u, 255u, 256u, 257u, 4000u}) {
+        SCOPED_TRACE(length);
+        std::vector<std::uint8_t> bytes(length);
+        for (DWORD i = 0; i < length; ++i)
+            bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
+        Seed(KEY_WOW64_32KEY, "Blob", REG_BINARY, bytes.data(), length);
+        RegKey key = 0;
+        ASSERT_EQ(registry.RegOpenKeyExA(kHkeyLocalMachine, kScratch, 0, kKeyQueryValue | kKeyWow64_32Key, key),
+                  kErrorSuccess);
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> read{0xEE};
+        EXPECT_EQ(registry.RegQueryValueExW(key, L"Blob", type, read), kErrorSuccess);
+        EXPECT_EQ(type, static_cast<std::uint32_t>(REG_BINARY));
+        EXPECT_EQ(read, bytes);
+        read.assign(3, 0xEE);
+        EXPECT_EQ(registry.RegQueryValueExW(key, L"Absent", type, read), kErrorFileNotFound);
+        EXPECT_TRUE(read.empty());
+        registry.RegCloseKey(key);
+    }
+}
+
 TEST_F(Win32PlatformRegistry, AKeyOnlyInThe64BitViewIsNotFoundAndNotTouched)
 {
     Seed(KEY_WOW64_64KEY, "Server", REG_SZ, "keep", 5);
